@@ -1,0 +1,225 @@
+// The stand-in host's own C++ interface: what korlix-host and the tests use to load a module, lay out blocks,
+// drive their callbacks and look at the result. Modules never include this header; they see only the C ABI
+// of zv.h, zup.h and tarvel/host_block.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "quonix/zup.h"
+#include "quonix/zv.h"
+#include "tarvel/host_block.h"
+
+namespace quonix {
+
+// ---------------------------------------------------------------------------------------------------------
+// Arrays owned by C++ code.
+
+struct ArrayDeleter {
+    void operator()(zvArray* a) const { zvDestroyArray(a); }
+};
+using ArrayPtr = std::unique_ptr<zvArray, ArrayDeleter>;
+
+// ---------------------------------------------------------------------------------------------------------
+// The model as the host's command language sees it: what get_param, ishandle and korlix_get_execsys2 answer.
+
+// The three values korlix_get_execsys2 returns: error text, execution system text, system type text.
+struct ExecSysAnswer {
+    std::string errorText;
+    std::string execSys;
+    std::string sysType;
+};
+
+// Implemented by whoever owns the model (the driver's Model below, or a test). Handles are compared exactly.
+class ModelQueries {
+public:
+    virtual ~ModelQueries() = default;
+    // get_param(h,'MaskType'): the text, or nullopt when the call fails (unknown or deleted handle, or a
+    // block without a mask type).
+    virtual std::optional<std::string> maskType(double handle) const = 0;
+    // ishandle(h): true for the handle of a block that exists and has not been deleted.
+    virtual bool isHandle(double handle) const = 0;
+    // korlix_get_execsys2(h): the answer, or nullopt when the call fails (function missing for this block,
+    // or unknown handle).
+    virtual std::optional<ExecSysAnswer> executionSystem(double handle) const = 0;
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// Process-wide host state: the two workspaces, the evaluator's view of the model, the trace.
+// The host is single-threaded, like the real one.
+
+class Trace {
+public:
+    void setEnabled(bool on) { enabled_ = on; }
+    bool enabled() const { return enabled_; }
+    // Appends one event (an object with "call" or "callback") when enabled.
+    void add(nlohmann::json event);
+    const nlohmann::json& events() const { return events_; }
+    void clear() { events_ = nlohmann::json::array(); }
+
+private:
+    bool enabled_ = false;
+    nlohmann::json events_ = nlohmann::json::array();
+};
+
+// Sets the model the evaluator answers from (null: every get_param/ishandle/korlix_get_execsys2 call fails).
+// The caller keeps ownership and must reset it before the object dies.
+void setModelQueries(const ModelQueries* queries);
+Trace& trace();
+// Removes every variable of both workspaces and every global declaration.
+void clearWorkspaces();
+// Names of the variables in "global" or "caller", sorted; empty for an unknown workspace.
+std::vector<std::string> workspaceVariables(const std::string& workspace);
+// Frees every zvCalloc block not freed yet (host shutdown). Returns how many were released.
+std::size_t releaseHostMemory();
+// Number of zvArray objects alive (created and not destroyed), for leak checks in tests.
+std::size_t liveArrayCount();
+
+// ---------------------------------------------------------------------------------------------------------
+// A loaded module.
+
+class Module {
+public:
+    // dlopen(path) and look up zupFunction. On failure returns null and sets error to one clear message that
+    // names the path (and the symbol, when it is the symbol that is missing).
+    static std::unique_ptr<Module> load(const std::string& path, std::string& error);
+    ~Module();  // dlclose: the module's unload handlers run here
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+
+    zupFunctionType entry() const { return entry_; }
+    const std::string& path() const { return path_; }
+
+private:
+    Module() = default;
+    void* handle_ = nullptr;
+    zupFunctionType entry_ = nullptr;
+    std::string path_;
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// Blocks and the driver.
+
+// One field of the block parameter structure: a text, or a value that holds no text (number, logical...).
+struct ParamField {
+    std::string name;
+    std::optional<std::string> text;  // nullopt: the field holds a 1-by-1 double 0 (no text)
+};
+
+// What the host knows about one block before it calls the module.
+struct BlockSpec {
+    std::string name;                     // unique in the model
+    double handle = 0.0;                  // never 0 for a real block
+    std::optional<std::string> maskType;  // nullopt: get_param fails for this block
+    // The block parameter structure: nullopt is an empty structure holding no data (0-by-0 struct).
+    std::optional<std::vector<ParamField>> parameters = std::vector<ParamField>{};
+    double sampleTime = -1.0;
+    // How many S-function parameters the host passes: 0 none, 1 the structure, 2 structure and sample
+    // time, more: extra 1-by-1 zeros.
+    int parameterCount = 2;
+    // korlix_get_execsys2's answer; nullopt: the function does not exist.
+    std::optional<ExecSysAnswer> executionSystem = ExecSysAnswer{"", "", "host"};
+    bool deleted = false;  // ishandle gives 0, get_param fails
+};
+
+// Host-wide settings of one model update.
+struct HostSettings {
+    bool sizesOnly = false;  // simulation mode 1
+    int32_t maxPorts = 1024; // port setters refuse a negative count or one above this
+    bool supportsRegistrationHook = true;  // mark method 280 in every block structure
+    bool provideSetNumModes = true;        // offer the setter of size field 22
+};
+
+// One call a block's mdlQRX made to the record writers, as the report lists it:
+// {"text": "..."} or {"pair": {"kind", "name", "value", "dataTypeId", "rows", "columns"}}.
+using RecordEntry = nlohmann::json;
+
+// Renders one pair as a line of the record file: name, a blank, the value (texts quoted with \" and \\
+// escaped, numbers in shortest decimal form, vectors [a, b], matrices [a, b; c, d], complex a+bi).
+std::string renderRecordPair(const nlohmann::json& pair);
+
+// The live host structure of one block with everything it points to. Each model update (initialize) gets a
+// fresh one; handles and module-side objects persist across them.
+class BlockInstance {
+public:
+    BlockInstance(BlockSpec spec, const HostSettings& settings);
+    ~BlockInstance();
+    BlockInstance(const BlockInstance&) = delete;
+    BlockInstance& operator=(const BlockInstance&) = delete;
+
+    const BlockSpec& spec() const { return spec_; }
+    HostBlock& block() { return *block_; }
+    const HostBlock& block() const { return *block_; }
+
+    // The registration call: right-hand arguments as the host passes them (argument 1 the 2-by-1 double with
+    // the structure's address and 5200229, argument 3 the flag 0), the size vector read back from result
+    // slot 0 into sizeVector(). A raised error (zupErrMsgTxt) becomes error() with errorCallback
+    // "registration"; a set error status becomes error() with "mdlInitializeSizes".
+    void registration(zupFunctionType entry);
+    // A callback call (nLeft < 0, slot 1 the structure, argument 3 the flag). Does nothing once the block has
+    // an error. Flags: 101 mdlInitializeSampleTimes, 104 mdlOutputs, 107 mdlTerminate, 117 mdlStart,
+    // 119 mdlQRX (the record writers are set for this call only), or any other number.
+    void callback(zupFunctionType entry, int flag);
+
+    bool hasError() const { return error_.has_value(); }
+    const std::optional<std::string>& error() const { return error_; }
+    const std::string& errorCallback() const { return errorCallback_; }
+    const std::vector<double>& sizeVector() const { return sizeVector_; }
+    const std::vector<RecordEntry>& record() const { return record_; }
+    // Host writers answer this instead of 1 (to test a refusing host); 1 by default.
+    void setWriterResult(int32_t result) { writerResult_ = result; }
+
+    // The report object of host-tool.md for this block (without "deleted").
+    nlohmann::json report() const;
+
+private:
+    struct Impl;
+    BlockSpec spec_;
+    HostSettings settings_;
+    HostModelInfo modelInfo_{};
+    std::unique_ptr<HostBlock> block_;
+    std::unique_ptr<Impl> impl_;
+    std::optional<std::string> error_;
+    std::string errorCallback_;
+    std::vector<double> sizeVector_;
+    std::vector<RecordEntry> record_;
+    int32_t writerResult_ = 1;
+    friend struct BlockInstanceAccess;
+};
+
+// A model: blocks in model order and their answers to the command language. Installs itself as the
+// evaluator's ModelQueries while it lives.
+class Model : public ModelQueries {
+public:
+    explicit Model(std::string name);
+    ~Model() override;
+    Model(const Model&) = delete;
+    Model& operator=(const Model&) = delete;
+
+    const std::string& name() const { return name_; }
+    // Adds a block; a handle of 0 gets the next free host handle (1.0001, 2.0001, ...).
+    BlockSpec& addBlock(BlockSpec spec);
+    std::vector<BlockSpec>& blocks() { return blocks_; }
+    BlockSpec* find(const std::string& blockName);
+
+    std::optional<std::string> maskType(double handle) const override;
+    bool isHandle(double handle) const override;
+    std::optional<ExecSysAnswer> executionSystem(double handle) const override;
+
+private:
+    const BlockSpec* byHandle(double handle) const;
+    std::string name_;
+    std::vector<BlockSpec> blocks_;
+};
+
+// Renders the record file: a header naming the model, then for every block with a non-empty record, in the
+// order given, a section naming the block and its handle that holds its texts as handed over and its pairs
+// rendered by renderRecordPair.
+std::string renderRecordFile(const std::string& modelName, const std::vector<const BlockInstance*>& blocks);
+
+}  // namespace quonix

@@ -1,0 +1,8 @@
+// ErrorInjection: not built yet; its mask type is rejected until the class exists.
+#include "blocks/BlockFactories.hpp"
+
+namespace korlix {
+
+std::unique_ptr<BaseFcn> makeErrorInjection() { return nullptr; }
+
+}  // namespace korlix

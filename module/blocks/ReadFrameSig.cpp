@@ -1,0 +1,8 @@
+// ReadFrameSig: not built yet; its mask type is rejected until the class exists.
+#include "blocks/BlockFactories.hpp"
+
+namespace korlix {
+
+std::unique_ptr<BaseFcn> makeReadFrameSig() { return nullptr; }
+
+}  // namespace korlix

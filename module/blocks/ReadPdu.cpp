@@ -1,0 +1,8 @@
+// ReadPdu: not built yet; its mask type is rejected until the class exists.
+#include "blocks/BlockFactories.hpp"
+
+namespace korlix {
+
+std::unique_ptr<BaseFcn> makeReadPdu() { return nullptr; }
+
+}  // namespace korlix

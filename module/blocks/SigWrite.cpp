@@ -1,0 +1,8 @@
+// SigWrite: not built yet; its mask type is rejected until the class exists.
+#include "blocks/BlockFactories.hpp"
+
+namespace korlix {
+
+std::unique_ptr<BaseFcn> makeSigWrite() { return nullptr; }
+
+}  // namespace korlix

@@ -1,0 +1,8 @@
+// StartStopNetwork: not built yet; its mask type is rejected until the class exists.
+#include "blocks/BlockFactories.hpp"
+
+namespace korlix {
+
+std::unique_ptr<BaseFcn> makeStartStopNetwork() { return nullptr; }
+
+}  // namespace korlix

@@ -1,0 +1,108 @@
+// Drives blocks the way the host does: a model with blocks, the module loaded fresh for every test, the
+// registration call and the callbacks run by the stand-in host. Tests then look at the host structure, the
+// error text, the record calls and the trace.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "quonix/host.hpp"
+
+namespace korlix_test {
+
+// Paths of the built modules, set by the build.
+inline const char* modulePath() { return KORLIX_MODULE_PATH; }
+inline const char* testModulePath() { return KORLIX_TEST_MODULE_PATH; }
+
+// Dialog parameters as the tests write them; a field without text is given as kNoText.
+inline const char* const kNoText = "\x01<no text>";
+using Params = std::vector<std::pair<std::string, std::string>>;
+
+inline std::vector<quonix::ParamField> toFields(const Params& params) {
+    std::vector<quonix::ParamField> fields;
+    for (const auto& [name, text] : params) {
+        if (text == kNoText) {
+            fields.push_back({name, std::nullopt});
+        } else {
+            fields.push_back({name, text});
+        }
+    }
+    return fields;
+}
+
+class HostFixture : public ::testing::Test {
+protected:
+    // Which module SetUp loads; a test class may override it before SetUp runs.
+    virtual std::string moduleToLoad() const { return modulePath(); }
+
+    void SetUp() override {
+        quonix::clearWorkspaces();
+        quonix::trace().clear();
+        quonix::trace().setEnabled(true);
+        std::string error;
+        module_ = quonix::Module::load(moduleToLoad(), error);
+        ASSERT_NE(module_, nullptr) << error;
+    }
+    void TearDown() override {
+        instances_.clear();
+        module_.reset();  // unload: the module destroys every block object it still holds
+        quonix::trace().setEnabled(false);
+        quonix::clearWorkspaces();
+        quonix::releaseHostMemory();
+    }
+
+    // Adds a block to the model; returns its name for later lookups.
+    quonix::BlockSpec& addBlock(const std::string& maskType, const Params& params, double sampleTime = -1.0,
+                                const std::string& name = "") {
+        quonix::BlockSpec spec;
+        spec.name = name.empty() ? "block" + std::to_string(model_.blocks().size() + 1) : name;
+        spec.maskType = maskType;
+        spec.parameters = toFields(params);
+        spec.sampleTime = sampleTime;
+        return model_.addBlock(std::move(spec));
+    }
+
+    // A fresh host structure for the block (a new model update) and the registration call on it.
+    quonix::BlockInstance& initialize(const std::string& blockName) {
+        quonix::BlockSpec* spec = model_.find(blockName);
+        EXPECT_NE(spec, nullptr) << blockName;
+        instances_[blockName] = std::make_unique<quonix::BlockInstance>(*spec, settings_);
+        quonix::BlockInstance& inst = *instances_[blockName];
+        inst.registration(module_->entry());
+        return inst;
+    }
+    // Registration, then mdlInitializeSampleTimes when registration left no error.
+    quonix::BlockInstance& initializeWithSampleTimes(const std::string& blockName) {
+        quonix::BlockInstance& inst = initialize(blockName);
+        inst.callback(module_->entry(), 101);
+        return inst;
+    }
+    void callback(quonix::BlockInstance& inst, int flag) { inst.callback(module_->entry(), flag); }
+    // mdlQRX on an initialised block; returns its record calls.
+    const std::vector<quonix::RecordEntry>& generate(quonix::BlockInstance& inst) {
+        inst.callback(module_->entry(), 119);
+        return inst.record();
+    }
+    // The texts of the record calls, in order (pairs are skipped).
+    static std::vector<std::string> recordTexts(const quonix::BlockInstance& inst) {
+        std::vector<std::string> texts;
+        for (const auto& entry : inst.record()) {
+            if (entry.contains("text")) {
+                texts.push_back(entry["text"].get<std::string>());
+            }
+        }
+        return texts;
+    }
+    static std::string errorText(const quonix::BlockInstance& inst) { return inst.error().value_or(""); }
+
+    quonix::Model model_{"test_model"};
+    quonix::HostSettings settings_;
+    std::unique_ptr<quonix::Module> module_;
+    std::map<std::string, std::unique_ptr<quonix::BlockInstance>> instances_;
+};
+
+}  // namespace korlix_test

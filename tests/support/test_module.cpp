@@ -1,0 +1,2 @@
+#include "quonix/zup.h"
+extern "C" void zupFunction(int, zvArray**, int, const zvArray**) {}

@@ -173,6 +173,11 @@ public:
     const std::vector<RecordEntry>& record() const { return record_; }
     // Host writers answer this instead of 1 (to test a refusing host); 1 by default.
     void setWriterResult(int32_t result) { writerResult_ = result; }
+    // Installs the host's record writers in the structure outside mdlQRX, for tests that call the module's
+    // writer layer directly; calls are collected into record() as during mdlQRX. endRecordCapture removes
+    // the writers again.
+    void beginRecordCapture();
+    void endRecordCapture();
 
     // The report object of host-tool.md for this block (without "deleted").
     nlohmann::json report() const;

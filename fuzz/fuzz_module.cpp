@@ -1,0 +1,119 @@
+// Fuzzes the whole module through the stand-in host: a fuzzed mask type, dialog fields with fuzzed texts
+// (often under the names the classes read), parameter counts, execution systems and modes, then the whole
+// life of the block: registration, sample times, a simulation step, code generation and a second model
+// update of the same block.
+#include <array>
+#include <optional>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/BaseFcn.hpp"
+#include "quonix/host.hpp"
+
+extern "C" void zupFunction(int nLeft, zvArray* left[], int nRight, const zvArray* right[]);
+
+namespace {
+
+constexpr std::array<const char*, 31> kMaskTypes = {
+    "KORLIXConfig", "KORLIXSignalRead", "KORLIXSignalWrite", "KORLIXPOCStatus", "KORLIXStartStopNetwork",
+    "KORLIXCommitFrame", "KORLIXConsistencyReport", "KORLIXModelUpdate", "ErrorInjection", "ReadFrameSignals",
+    "WriteFrameSignals", "ReadCycleCount", "FlexRayReadPDU", "FlexRayWritePDU", "FlexRayPackPDU",
+    "FlexRayUnpackPDU", "KORLIXWQMConfig", "KORLIXWQMTunnelRead", "KORLIXWQMTunnelWrite", "KORLIXWQMInstRead",
+    "KORLIXWQMInstWrite", "KORLIXStatusCompare", "KORLIXCDUIndexCompare", "KORLIXFrTime",
+    "KORLIXWQMSignalManipFcnCall", "KORLIXWQMBuild", "KORLIXWQMCleanup", "KORLIXWQMDescription", "KORLIXNMWQM",
+    "KORLIXNMRequestComm", ""};
+
+constexpr std::array<const char*, 44> kFieldNames = {
+    "MaskType", "ConfigValid", "DeviceIndex", "ErrorOut", "BuildQW4400", "BuildQW1400", "BuildQW3400",
+    "VXLInitFile", "VXLFile", "MaxIterations", "PCIBus", "PCISlot", "StartBusComm", "TriggerType",
+    "TriggerEdge", "FrameIndex", "FrameLabel", "StatusVar", "CtrlIndex", "NetworkAction", "NetworkType",
+    "ActionToPerform", "DisableFrameMethod", "NumberOfSignals", "SignalsIndexes", "FrameTiming", "SignalName",
+    "SignalIndex", "DataType", "UseCoded", "EnableRSO", "EnableTSO", "EnableVPort", "SignalGroupIndex",
+    "SignalGroupLabel", "AccessLevel", "SignalsDTypes", "EnableUSO", "EnableVSO", "PduLabel", "PduIndex",
+    "PduLength", "EnableUpdtBit", "SignalsOffsets"};
+
+constexpr std::array<const char*, 6> kSysTypes = {"host", "wqm", "opalrt", "kvd", "Host", ""};
+
+struct Input {
+    const uint8_t* data;
+    std::size_t size;
+    uint8_t byte() {
+        if (size == 0) {
+            return 0;
+        }
+        --size;
+        return *data++;
+    }
+    // Text up to the next 0x1f separator.
+    std::string text() {
+        std::string s;
+        while (size > 0 && *data != 0x1f) {
+            s.push_back(static_cast<char>(*data++));
+            --size;
+        }
+        byte();
+        return s;
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    Input in{data, size};
+    quonix::Model model("fuzz");
+    quonix::BlockSpec spec;
+    spec.name = "fuzzed";
+    const uint8_t maskChoice = in.byte();
+    spec.maskType = maskChoice < kMaskTypes.size() ? std::string(kMaskTypes[maskChoice]) : in.text();
+    const uint8_t flags = in.byte();
+    spec.parameterCount = (flags & 0x3) == 3 ? 2 : ((flags & 0x3) == 2 ? 3 : (flags & 0x3));
+    if ((flags & 0xc) == 0) {
+        spec.parameterCount = 2;
+    }
+    const uint8_t sys = in.byte();
+    if (sys % 7 == 6) {
+        spec.executionSystem = std::nullopt;
+    } else {
+        spec.executionSystem = quonix::ExecSysAnswer{sys & 0x80 ? "fuzzed error" : "", "target",
+                                                     kSysTypes[sys % 7 % kSysTypes.size()]};
+    }
+    const double sampleTimes[] = {-1.0, 0.01, -2.0, 0.0};
+    spec.sampleTime = sampleTimes[(flags >> 4) & 0x3];
+    if (flags & 0x40) {
+        spec.parameters = std::nullopt;
+    } else {
+        std::vector<quonix::ParamField> fields;
+        while (in.size > 0) {
+            const uint8_t pick = in.byte();
+            std::string name = pick < kFieldNames.size() ? kFieldNames[pick] : in.text();
+            bool seen = name.empty();
+            for (const auto& field : fields) {
+                seen = seen || field.name == name;
+            }
+            if (seen) {
+                in.text();  // a structure has each field once
+            } else if (pick == 0xfe) {
+                fields.push_back({name, std::nullopt});
+            } else {
+                fields.push_back({name, in.text()});
+            }
+        }
+        spec.parameters = std::move(fields);
+    }
+    quonix::HostSettings settings;
+    settings.sizesOnly = (flags & 0x80) != 0;
+    settings.maxPorts = (sys & 0x40) ? 3 : 1024;
+    quonix::BlockSpec& added = model.addBlock(spec);
+
+    for (int update = 0; update < 2; ++update) {
+        quonix::BlockInstance inst(added, settings);
+        inst.registration(&zupFunction);
+        for (int flag : {101, 117, 104, 107, 119}) {
+            inst.callback(&zupFunction, flag);
+        }
+    }
+    korlix::registry::destroyAll();
+    quonix::releaseHostMemory();
+    return 0;
+}

@@ -1,1 +1,205 @@
-// placeholder
+// The two sample-time forms, the mask-type table with its factory, and the registry of live block objects.
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
+#include "quonix/zv.h"
+#include "services/Workspace.hpp"
+
+namespace korlix {
+
+namespace {
+
+constexpr uint32_t kFlagInheritedSampleTime = 0x800;
+constexpr uint32_t kFlagFixedSampleTime = 0x1000;
+
+void declareInherited(HostBlock* S, double offset) {
+    setSampleTime(S, -1.0, offset);
+    changeFlags(S, kFlagFixedSampleTime, kFlagInheritedSampleTime);
+}
+
+}  // namespace
+
+void sampleTimeFromParameter(HostBlock* S) {
+    // A missing sample-time parameter reads as 0.0, the same answer the host gives for an empty array.
+    const zvArray* param = getSFcnParam(S, 1);
+    const double ts = param != nullptr ? zvGetScalar(param) : 0.0;
+    if (ts == -1.0) {
+        declareInherited(S, 1.0);
+    } else {
+        setSampleTime(S, ts, 0.0);
+    }
+}
+
+void sampleTimeInherited(HostBlock* S) {
+    declareInherited(S, 0.0);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Mask types. The one place that knows every class: a row per recognised text, in lookup order. A row
+// without a factory is recognised but has no class, and is refused like an unknown text.
+
+namespace {
+
+using Factory = std::unique_ptr<BaseFcn> (*)();
+
+struct MaskTypeRow {
+    const char* text;
+    int index;
+    Factory factory;
+};
+
+const MaskTypeRow kMaskTypes[] = {
+    {"KORLIXConfig", 0, &makeConfig},
+    {"KORLIXSignalRead", 1, &makeSigRead},
+    {"KORLIXSignalWrite", 2, &makeSigWrite},
+    {"KORLIXPOCStatus", 3, &makePOCStatus},
+    {"KORLIXStartStopNetwork", 4, &makeStartStopNetwork},
+    {"KORLIXCommitFrame", 5, &makeCommitFrame},
+    {"KORLIXConsistencyReport", 6, nullptr},
+    {"KORLIXModelUpdate", 7, nullptr},
+    {"ErrorInjection", 11, &makeErrorInjection},
+    {"ReadFrameSignals", 12, &makeReadFrameSig},
+    {"WriteFrameSignals", 13, &makeWriteFrameSig},
+    {"ReadCycleCount", 14, &makeReadCycleCount},
+    {"FlexRayReadPDU", 15, &makeReadPdu},
+    {"FlexRayWritePDU", 16, &makeWritePdu},
+    {"FlexRayPackPDU", 17, &makePackPdu},
+    {"FlexRayUnpackPDU", 18, &makeUnpackPdu},
+    {"KORLIXWQMConfig", 20, nullptr},
+    {"KORLIXWQMTunnelRead", 21, nullptr},
+    {"KORLIXWQMTunnelWrite", 22, nullptr},
+    {"KORLIXWQMInstRead", 23, nullptr},
+    {"KORLIXWQMInstWrite", 24, nullptr},
+    {"KORLIXStatusCompare", 25, nullptr},
+    {"KORLIXCDUIndexCompare", 26, nullptr},
+    {"KORLIXFrTime", 27, nullptr},
+    {"KORLIXWQMSignalManipFcnCall", 28, nullptr},
+    {"KORLIXWQMBuild", 29, nullptr},
+    {"KORLIXWQMCleanup", 30, nullptr},
+    {"KORLIXWQMDescription", 31, nullptr},
+    {"KORLIXNMWQM", 32, nullptr},
+    {"KORLIXNMRequestComm", 33, nullptr},
+};
+
+const MaskTypeRow* findMaskType(const std::string& maskType) {
+    for (const MaskTypeRow& row : kMaskTypes) {
+        if (maskType == row.text) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int maskTypeIndex(const std::string& maskType) {
+    const MaskTypeRow* row = findMaskType(maskType);
+    return row != nullptr ? row->index : kUnknownMaskType;
+}
+
+std::unique_ptr<BaseFcn> makeBlockForMaskType(const std::string& maskType) {
+    const MaskTypeRow* row = findMaskType(maskType);
+    if (row == nullptr || row->factory == nullptr) {
+        return nullptr;
+    }
+    return row->factory();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The registry. It lives from module load to module unload; its destructor runs when the host unloads the
+// module and destroys every object still registered.
+
+namespace {
+
+class Registry {
+  public:
+    Registry() = default;
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+    ~Registry() { destroyAll(); }
+
+    std::map<double, std::unique_ptr<BaseFcn>>& map() { return map_; }
+
+    void remove(double handle) {
+        auto it = map_.find(handle);
+        if (it == map_.end()) {
+            return;
+        }
+        it->second.reset();
+        map_.erase(it);
+    }
+
+    void destroyAll() {
+        std::vector<double> keys;
+        keys.reserve(map_.size());
+        for (const auto& entry : map_) {
+            keys.push_back(entry.first);
+        }
+        for (double key : keys) {
+            remove(key);
+        }
+    }
+
+  private:
+    std::map<double, std::unique_ptr<BaseFcn>> map_;
+};
+
+Registry gRegistry;
+
+}  // namespace
+
+namespace registry {
+
+BaseFcn* find(double handle) {
+    auto it = gRegistry.map().find(handle);
+    return it != gRegistry.map().end() ? it->second.get() : nullptr;
+}
+
+BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
+    // Null is not stored, so that every key holds an object; the existing entry (if any) is answered.
+    if (obj == nullptr) {
+        return find(handle);
+    }
+    auto [it, inserted] = gRegistry.map().try_emplace(handle, std::move(obj));
+    (void)inserted;
+    return it->second.get();
+}
+
+std::vector<double> handles() {
+    std::vector<double> keys;
+    keys.reserve(gRegistry.map().size());
+    for (const auto& entry : gRegistry.map()) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+void remove(double handle) {
+    gRegistry.remove(handle);
+}
+
+void destroyAll() {
+    gRegistry.destroyAll();
+}
+
+std::size_t size() {
+    return gRegistry.map().size();
+}
+
+}  // namespace registry
+
+BaseFcn* createBlock(double handle, HostBlock* S) {
+    std::unique_ptr<BaseFcn> obj = makeBlockForMaskType(queryBlockMaskType(handle));
+    if (obj == nullptr) {
+        setErrorStatus(S, "Invalid KORLIX MaskType found");
+        return nullptr;
+    }
+    return registry::insert(handle, std::move(obj));
+}
+
+}  // namespace korlix

@@ -1,1 +1,426 @@
-// placeholder
+// The module's one export, zupFunction: the registration call that sets a block up in the host, the
+// dispatch of every later callback by its flag, and the callbacks that hand each block to its object.
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "framework/BaseFcn.hpp"
+#include "framework/HostInterface.hpp"
+#include "quonix/zup.h"
+#include "quonix/zv.h"
+#include "services/Workspace.hpp"
+#include "tarvel/host_block.h"
+
+namespace korlix {
+namespace {
+
+constexpr const char* kSelfDescription = "ZUP level2 S-function \"korlix_qvblk\"";
+constexpr uint32_t kOptionRegistered = 0x2000;
+constexpr uint32_t kOptionStarted = 0x200000;
+constexpr uint32_t kFlagPortsSet = 0x2;
+constexpr int32_t kSingleTaskIndicator = -2;
+
+// ---------------------------------------------------------------------------------------------------------
+// Messages formatted at run time live in module-global buffers: the host reads them after the callback has
+// returned. Each keeps its text until the same place reports again.
+
+constexpr std::size_t kMessageSize = 1024;
+char gSizesMessage[kMessageSize];
+char gSampleTimesMessage[kMessageSize];
+char gGuardMessage[kMessageSize];
+
+void reportText(HostBlock* S, char (&buffer)[kMessageSize], const std::string& text) {
+    std::memset(buffer, 0, kMessageSize);
+    std::snprintf(buffer, kMessageSize, "%s", text.c_str());
+    setErrorStatus(S, buffer);
+}
+
+// Registration failures: formatted into a small stack buffer and raised; zupErrMsgTxt copies the text and
+// does not return.
+[[noreturn]] __attribute__((format(printf, 1, 2))) void raiseArgumentError(const char* format, ...) {
+    char message[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    zupErrMsgTxt(message);
+}
+
+// A double that is exactly a signed 32-bit integer; NaN and values outside the range never are.
+bool asInt32(double value, int32_t& out) {
+    if (!(value >= -2147483648.0 && value <= 2147483647.0) || std::trunc(value) != value) {
+        return false;
+    }
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Callbacks.
+
+// Every callback but mdlInitializeSizes runs only for a block whose object exists. When it does not (the
+// block's size set-up reported an error and the host called again anyway) the callback does nothing: the
+// block already carries its error, and a second text would only hide the first.
+BaseFcn* findObject(HostBlock* S) {
+    return registry::find(getBlockHandle(S));
+}
+
+void mdlInitializeSizes(HostBlock* S) {
+    setNumSampleTimes(S, 1);
+    setNumIWork(S, 0);
+    setNumRWork(S, 0);
+    setNumPWork(S, 0);
+    setNumNonsampledZCs(S, 0);
+    setNumModes(S, 0);
+
+    const double handle = getBlockHandle(S);
+    removeStaleBlocks();
+    BaseFcn* obj = registry::find(handle);
+    if (obj == nullptr) {
+        obj = createBlock(handle, S);
+        if (obj == nullptr) {
+            return;
+        }
+    }
+
+    for (int32_t i = 0; i < getNumSFcnParams(S); ++i) {
+        setSFcnParamNotTunable(S, i);
+    }
+
+    std::string execSys;
+    std::string errorText;
+    int32_t sysType = kExecNone;
+    queryExecutionSystem(handle, execSys, sysType, errorText);
+    if (!errorText.empty()) {
+        reportText(S, gSizesMessage, errorText);
+        return;
+    }
+    obj->initializeSizes(S);
+}
+
+void mdlInitializeSampleTimes(HostBlock* S) {
+    const double handle = getBlockHandle(S);
+    BaseFcn* obj = registry::find(handle);
+    if (obj == nullptr) {
+        return;
+    }
+    obj->initializeSampleTimes(S);
+
+    std::string execSys;
+    std::string errorText;
+    int32_t sysType = kExecNone;
+    queryExecutionSystem(handle, execSys, sysType, errorText);
+    if (!errorText.empty()) {
+        reportText(S, gSampleTimesMessage, errorText);
+        return;
+    }
+    if (sysType == kExecHost) {
+        obj->initializeForHost(S);
+    }
+}
+
+void mdlGetTimeOfNextVarHit(HostBlock* S) {
+    setErrorStatus(S,
+                   "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
+                   "mdlGetTimeOfNextVarHit routine");
+}
+
+void mdlOutputs(HostBlock* S, int32_t tid) {
+    if (BaseFcn* obj = findObject(S); obj != nullptr) {
+        obj->outputs(S, tid);
+    }
+}
+
+void mdlTerminate(HostBlock*) {}
+
+void mdlZeroCrossings(HostBlock* S) {
+    setErrorStatus(S,
+                   "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
+                   "mdlZeroCrossings routine");
+}
+
+void mdlStart(HostBlock* S) {
+    setOptions(S, kOptionStarted);
+    if (BaseFcn* obj = findObject(S); obj != nullptr) {
+        obj->start(S);
+    }
+}
+
+void mdlQRX(HostBlock* S) {
+    if (BaseFcn* obj = findObject(S); obj != nullptr) {
+        obj->writeQRXRecord(S);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The bare host structure of a command-line call and its own port setters.
+
+template <typename Port>
+int setBarePorts(HostBlock* S, int32_t n, int field, Port*& ports) {
+    if (n < 0) {
+        return 0;
+    }
+    Port* records = nullptr;
+    if (n >= 1) {
+        records = static_cast<Port*>(zvCalloc(static_cast<std::size_t>(n), sizeof(Port)));
+        if (records == nullptr) {
+            return 0;  // out of host memory: refuse the count and change nothing
+        }
+    }
+    changeFlags(S, 0, kFlagPortsSet);
+    setSizeField(S, field, n);
+    ports = records;
+    return 1;
+}
+
+int bareSetNumInputPorts(HostBlock* S, int32_t n) {
+    return setBarePorts(S, n, HB_SIZE_NUM_INPUTS, S->inputs);
+}
+int bareSetNumOutputPorts(HostBlock* S, int32_t n) {
+    return setBarePorts(S, n, HB_SIZE_NUM_OUTPUTS, S->outputs);
+}
+
+void* hostAllocate(std::size_t n, std::size_t size) {
+    void* memory = zvCalloc(n, size);
+    if (memory == nullptr) {
+        raiseArgumentError("%s could not allocate its host structure", kSelfDescription);
+    }
+    return memory;
+}
+
+// Built from host memory, which the host releases when it shuts down; the module never frees it.
+HostBlock* makeBareHostBlock(int nRight, const zvArray* right[]) {
+    auto* S = static_cast<HostBlock*>(hostAllocate(1, sizeof(HostBlock)));
+    S->name = kSFunctionName;
+    S->root = S;
+    S->setNumInputPorts = &bareSetNumInputPorts;
+    S->setNumOutputPorts = &bareSetNumOutputPorts;
+    const int32_t count = nRight >= 5 ? nRight - 4 : 0;
+    S->numSFcnParams = count;
+    if (count > 0) {
+        const auto n = static_cast<std::size_t>(count);
+        auto* params = static_cast<const zvArray**>(hostAllocate(n, sizeof(const zvArray*)));
+        for (std::size_t i = 0; i < n; ++i) {
+            params[i] = right[4 + i];
+        }
+        S->sfcnParams = params;
+        S->sfcnParamAttributes = static_cast<uint32_t*>(hostAllocate(n, sizeof(uint32_t)));
+    }
+    return S;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Registration call.
+
+// Argument 1 of a call from the host: 2 rows, element 0 the structure's address (stored as its numeric
+// value), element 1 the structure version.
+HostBlock* hostBlockFromArgument(const zvArray* arg) {
+    if (arg == nullptr || zvGetM(arg) != 2) {
+        return nullptr;
+    }
+    const double* data = zvGetPr(arg);
+    if (data == nullptr || data[1] != static_cast<double>(HOST_BLOCK_VERSION)) {
+        return nullptr;
+    }
+    if (!(data[0] > 0.0 && data[0] < 18446744073709551616.0)) {
+        return nullptr;  // no address at all: a command-line call after all
+    }
+    return reinterpret_cast<HostBlock*>(static_cast<uintptr_t>(data[0]));
+}
+
+void registerCallbacks(HostBlock* S) {
+    S->mdlInitializeSizes = &mdlInitializeSizes;
+    S->mdlInitializeSampleTimes = &mdlInitializeSampleTimes;
+    S->mdlGetTimeOfNextVarHit = &mdlGetTimeOfNextVarHit;
+    S->mdlOutputs = &mdlOutputs;
+    S->mdlTerminate = &mdlTerminate;
+    S->mdlZeroCrossings = &mdlZeroCrossings;
+    S->mdlStart = &mdlStart;
+    S->mdlQRX = &mdlQRX;
+}
+
+void storeSizeVector(HostBlock* S, zvArray* left[]) {
+    zvArray* sizes = left != nullptr ? zvCreateDoubleMatrix(HB_SIZE_FIELD_COUNT, 1, zvREAL) : nullptr;
+    double* out = sizes != nullptr ? zvGetPr(sizes) : nullptr;
+    if (out != nullptr) {
+        for (int i = 0; i < HB_SIZE_FIELD_COUNT; ++i) {
+            out[i] = static_cast<double>(S->sizes[i]);
+        }
+    }
+    setOptions(S, getOptions(S) | kOptionRegistered);
+    if (out != nullptr) {
+        for (int i = HB_SIZE_UNSIGNED_FIRST; i <= HB_SIZE_UNSIGNED_LAST; ++i) {
+            out[i] = static_cast<double>(static_cast<uint32_t>(S->sizes[i]));
+        }
+        out[HB_SIZE_OPTIONS] = static_cast<double>(getOptions(S));
+    }
+    if (left != nullptr) {
+        left[0] = sizes;
+    }
+}
+
+void registration(int nLeft, zvArray* left[], int nRight, const zvArray* right[]) {
+    if (nRight < 4 || right == nullptr) {
+        raiseArgumentError("%s must be called with at least 4 right hand arguments", kSelfDescription);
+    }
+    if (nLeft > 1) {
+        raiseArgumentError("%s called with too many left hand arguments", kSelfDescription);
+    }
+    const zvArray* flagArg = right[3];
+    int32_t flag = 0;
+    if (flagArg == nullptr || zvGetM(flagArg) * zvGetN(flagArg) != 1 || !zvIsNumeric(flagArg) ||
+        zvIsComplex(flagArg) || !asInt32(zvGetScalar(flagArg), flag)) {
+        raiseArgumentError("The 4th right hand argument, FLAG, passed to %s must be an integer",
+                           kSelfDescription);
+    }
+    if (flag != 0) {
+        raiseArgumentError("Invalid flag passed to %s", kSelfDescription);
+    }
+
+    HostBlock* S = hostBlockFromArgument(right[1]);
+    if (S != nullptr) {
+        const char* name = S->name != nullptr ? S->name : "";
+        if (std::strcmp(name, kSFunctionName) != 0) {
+            raiseArgumentError(
+                "S-function name mismatch. Name in source is \"#define S_FUNCTION_NAME %s\", whereas name of "
+                "the S-function ZUP file is \"%s\". The source needs to be updated",
+                kSFunctionName, name);
+        }
+        registerCallbacks(S);
+    } else {
+        S = makeBareHostBlock(nRight, right);
+    }
+
+    setSizeField(S, HB_SIZE_VERSION, HOST_BLOCK_VERSION);
+    if (S->supportsRegistrationHook != 0 && S->callMethod != nullptr) {
+        S->callMethod(S, HB_METHOD_REGISTRATION_HOOK, 1, nullptr);
+    }
+    mdlInitializeSizes(S);
+    storeSizeVector(S, left);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Callback dispatch.
+
+struct UnexpectedCall {
+    int32_t flag;
+    const char* message;
+};
+
+// Flags whose only answer is an error: optional host methods this module never provides, and the two
+// callbacks whose features it does not support.
+const UnexpectedCall kUnexpectedCalls[] = {
+    {103,
+     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
+     "mdlGetTimeOfNextVarHit routine"},
+    {108,
+     "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a mdlZeroCrossings "
+     "routine"},
+    {111, "Unexpected call to mdlSetWorkWidths"},
+    {112, "Unexpected call to mdlCheckParameters"},
+    {113, "Unexpected call to mdlSetInputPortDataType"},
+    {114, "Unexpected call to mdlSetOutputPortDataType"},
+    {115, "Unexpected call to mdlSetInputPortWidth"},
+    {116, "Unexpected call to mdlSetOutputPortWidth"},
+    {120, "Unexpected call to mdlSetInputPortComplexSignal"},
+    {121, "Unexpected call to mdlSetOutputPortComplexSignal"},
+    {122, "Unexpected call to mdlSetInputPortSampleTime"},
+    {123, "Unexpected call to mdlSetOutputPortSampleTime"},
+    {126, "Unexpected call to mdlSetInputPortDimensionInfo"},
+    {127, "Unexpected call to mdlSetOutputPortDimensionInfo"},
+    {128, "Unexpected call to mdlSetInputPortFrameData"},
+    {131, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
+    {132, "Unexpected call to mdlSetDefaultPortDataTypes"},
+    {133, "Unexpected call to mdlSetDefaultPortComplexSignals"},
+    {142, "Unexpected call to mdlInitializePropagationPass"},
+    {144, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"},
+    {145, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"},
+    {149, "Unexpected call to mdlSetInputPortSymbolicDimensions"},
+    {150, "Unexpected call to mdlSetOutputPortSymbolicDimensions"},
+};
+
+constexpr const char* kInvalidFlag = "Invalid flag encountered in tarvel";
+
+// The flag of a callback call: the first element of argument 3, truncated. A flag that cannot be read, or
+// does not fit 32 bits, answers -1, which no row knows.
+int32_t callbackFlag(int nRight, const zvArray* right[]) {
+    if (right == nullptr || nRight < 4 || right[3] == nullptr) {
+        return -1;
+    }
+    const double* data = zvGetPr(right[3]);
+    if (data == nullptr || !(data[0] > -2147483649.0 && data[0] < 2147483648.0)) {
+        return -1;
+    }
+    return static_cast<int32_t>(data[0]);
+}
+
+void dispatch(zvArray* left[], int nRight, const zvArray* right[]) {
+    if (left == nullptr || left[1] == nullptr) {
+        return;  // no host structure: nobody to report to
+    }
+    HostBlock* S = reinterpret_cast<HostBlock*>(left[1]);
+    const int32_t flag = callbackFlag(nRight, right);
+    switch (flag) {
+        case 101:
+            mdlInitializeSampleTimes(S);
+            return;
+        case 104:
+            mdlOutputs(S, getSizeField(S, HB_SIZE_TASK_INDICATOR) == kSingleTaskIndicator
+                              ? kSingleTaskIndicator
+                              : 0);
+            return;
+        case 107:
+            mdlTerminate(S);
+            return;
+        case 117:
+            if (S->mdlStart != nullptr) {
+                S->mdlStart(S);
+            } else {
+                setErrorStatus(S, "Unexpected call to mdlStart");
+            }
+            return;
+        case 119:
+            if (S->mdlQRX != nullptr) {
+                S->mdlQRX(S);
+            } else {
+                setErrorStatus(S, "Unexpected call to mdlQRX");
+            }
+            return;
+        default:
+            break;
+    }
+    for (const UnexpectedCall& row : kUnexpectedCalls) {
+        if (row.flag == flag) {
+            setErrorStatus(S, row.message);
+            return;
+        }
+    }
+    setErrorStatus(S, kInvalidFlag);
+}
+
+}  // namespace
+}  // namespace korlix
+
+// The only symbol the module exports. A failure of the standard library inside the module (out of memory,
+// for one) must not cross into the host as a foreign exception: it becomes the block's error, or the raised
+// error of a registration call. The host's own unwinding from zupErrMsgTxt is no std::exception and passes.
+extern "C" __attribute__((visibility("default"))) void zupFunction(int nLeft, zvArray* left[], int nRight,
+                                                                   const zvArray* right[]) {
+    try {
+        if (nLeft >= 0) {
+            korlix::registration(nLeft, left, nRight, right);
+        } else {
+            korlix::dispatch(left, nRight, right);
+        }
+    } catch (const std::exception& e) {
+        const std::string text = std::string("KORLIX internal error: ") + e.what();
+        if (nLeft >= 0 || left == nullptr || left[1] == nullptr) {
+            korlix::raiseArgumentError("%s", text.c_str());
+        }
+        korlix::reportText(reinterpret_cast<HostBlock*>(left[1]), korlix::gGuardMessage, text);
+    }
+}

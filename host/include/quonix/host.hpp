@@ -37,7 +37,7 @@ struct ExecSysAnswer {
 
 // Implemented by whoever owns the model (the driver's Model below, or a test). Handles are compared exactly.
 class ModelQueries {
-public:
+  public:
     virtual ~ModelQueries() = default;
     // get_param(h,'MaskType'): the text, or nullopt when the call fails (unknown or deleted handle, or a
     // block without a mask type).
@@ -54,7 +54,7 @@ public:
 // The host is single-threaded, like the real one.
 
 class Trace {
-public:
+  public:
     void setEnabled(bool on) { enabled_ = on; }
     bool enabled() const { return enabled_; }
     // Appends one event (an object with "call" or "callback") when enabled.
@@ -62,7 +62,7 @@ public:
     const nlohmann::json& events() const { return events_; }
     void clear() { events_ = nlohmann::json::array(); }
 
-private:
+  private:
     bool enabled_ = false;
     nlohmann::json events_ = nlohmann::json::array();
 };
@@ -84,7 +84,7 @@ std::size_t liveArrayCount();
 // A loaded module.
 
 class Module {
-public:
+  public:
     // dlopen(path) and look up zupFunction. On failure returns null and sets error to one clear message that
     // names the path (and the symbol, when it is the symbol that is missing).
     static std::unique_ptr<Module> load(const std::string& path, std::string& error);
@@ -95,7 +95,7 @@ public:
     zupFunctionType entry() const { return entry_; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     Module() = default;
     void* handle_ = nullptr;
     zupFunctionType entry_ = nullptr;
@@ -129,8 +129,8 @@ struct BlockSpec {
 
 // Host-wide settings of one model update.
 struct HostSettings {
-    bool sizesOnly = false;  // simulation mode 1
-    int32_t maxPorts = 1024; // port setters refuse a negative count or one above this
+    bool sizesOnly = false;                // simulation mode 1
+    int32_t maxPorts = 1024;               // port setters refuse a negative count or one above this
     bool supportsRegistrationHook = true;  // mark method 280 in every block structure
     bool provideSetNumModes = true;        // offer the setter of size field 22
 };
@@ -139,14 +139,15 @@ struct HostSettings {
 // {"text": "..."} or {"pair": {"kind", "name", "value", "dataTypeId", "rows", "columns"}}.
 using RecordEntry = nlohmann::json;
 
-// Renders one pair as a line of the record file: name, a blank, the value (texts quoted with \" and \\
-// escaped, numbers in shortest decimal form, vectors [a, b], matrices [a, b; c, d], complex a+bi).
+// Renders one pair as a line of the record file: name, a blank, the value (texts quoted, with a double quote
+// and a backslash escaped by a backslash; numbers in shortest decimal form, vectors [a, b], matrices
+// [a, b; c, d], complex a+bi). Kind 0 texts are written bare.
 std::string renderRecordPair(const nlohmann::json& pair);
 
 // The live host structure of one block with everything it points to. Each model update (initialize) gets a
 // fresh one; handles and module-side objects persist across them.
 class BlockInstance {
-public:
+  public:
     BlockInstance(BlockSpec spec, const HostSettings& settings);
     ~BlockInstance();
     BlockInstance(const BlockInstance&) = delete;
@@ -182,7 +183,7 @@ public:
     // The report object of host-tool.md for this block (without "deleted").
     nlohmann::json report() const;
 
-private:
+  private:
     struct Impl;
     BlockSpec spec_;
     HostSettings settings_;
@@ -200,7 +201,7 @@ private:
 // A model: blocks in model order and their answers to the command language. Installs itself as the
 // evaluator's ModelQueries while it lives.
 class Model : public ModelQueries {
-public:
+  public:
     explicit Model(std::string name);
     ~Model() override;
     Model(const Model&) = delete;
@@ -216,7 +217,7 @@ public:
     bool isHandle(double handle) const override;
     std::optional<ExecSysAnswer> executionSystem(double handle) const override;
 
-private:
+  private:
     const BlockSpec* byHandle(double handle) const;
     std::string name_;
     std::vector<BlockSpec> blocks_;

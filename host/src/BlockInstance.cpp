@@ -1,0 +1,485 @@
+// One block's host structure, the registration call and the callback calls, the record writers and the
+// per-block report.
+#include <cstring>
+#include <stdexcept>
+
+#include "HostInternal.hpp"
+
+namespace quonix {
+
+struct BlockInstance::Impl {
+    std::vector<ArrayPtr> params;
+    std::vector<const zvArray*> paramPointers;
+    std::vector<uint32_t> attributes;
+    std::vector<HostInputPort> inputs;
+    std::vector<HostOutputPort> outputs;
+};
+
+namespace {
+
+// The S-function name every KORLIX block is registered under.
+constexpr const char* kSFunctionName = "korlix_qvblk";
+
+const char* callbackName(int flag) {
+    switch (flag) {
+        case 101:
+            return "mdlInitializeSampleTimes";
+        case 103:
+            return "mdlGetTimeOfNextVarHit";
+        case 104:
+            return "mdlOutputs";
+        case 107:
+            return "mdlTerminate";
+        case 108:
+            return "mdlZeroCrossings";
+        case 117:
+            return "mdlStart";
+        case 119:
+            return "mdlQRX";
+        default:
+            return nullptr;
+    }
+}
+
+// Marks the block whose calls are running, for the trace; restores the outer one on the way out.
+class CurrentBlock {
+  public:
+    explicit CurrentBlock(const std::string& name) : outer_(detail::currentBlockName()) {
+        detail::setCurrentBlockName(&name);
+    }
+    ~CurrentBlock() { detail::setCurrentBlockName(outer_); }
+    CurrentBlock(const CurrentBlock&) = delete;
+    CurrentBlock& operator=(const CurrentBlock&) = delete;
+
+  private:
+    const std::string* outer_;
+};
+
+// Calls the module's entry; a raised error or an escaping C++ exception comes back as its text.
+std::optional<std::string> callEntry(zupFunctionType entry, int nLeft, zvArray* left[], int nRight,
+                                     const zvArray* right[]) {
+    try {
+        entry(nLeft, left, nRight, right);
+    } catch (const detail::RaisedError& raised) {
+        return raised.text;
+    } catch (const std::exception& unexpected) {
+        // Not part of the boundary's contract; shown as the block's error rather than ending the host.
+        return std::string("module let an exception escape: ") + unexpected.what();
+    }
+    return std::nullopt;
+}
+
+// ---- record pair values ----
+
+constexpr int32_t kComplexBit = 0x10000;
+
+std::size_t elementSize(int32_t type) {
+    static constexpr std::size_t sizes[] = {8, 4, 1, 1, 2, 2, 4, 4, 1};
+    return type >= 0 && type <= 8 ? sizes[type] : 0;
+}
+
+nlohmann::json readElement(const void* data, int32_t type, std::size_t index) {
+    const auto* bytes = static_cast<const unsigned char*>(data) + index * elementSize(type);
+    auto load = [bytes](auto value) {
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    };
+    switch (type) {
+        case 0:
+            return load(double{});
+        case 1:
+            return static_cast<double>(load(float{}));
+        case 2:
+            return load(int8_t{});
+        case 3:
+            return load(uint8_t{});
+        case 4:
+            return load(int16_t{});
+        case 5:
+            return load(uint16_t{});
+        case 6:
+            return load(int32_t{});
+        case 7:
+            return load(uint32_t{});
+        default:
+            return load(uint8_t{});  // boolean: one byte, shown as 0 or 1
+    }
+}
+
+// count elements at data, element i at position first + i * stride, shaped as a scalar, a vector or a
+// matrix (rows of the column-major data).
+nlohmann::json shape(const void* data, int32_t type, int32_t rows, int32_t columns, bool matrix, bool scalar,
+                     std::size_t first, std::size_t stride) {
+    std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+    if (scalar && count > 0) {
+        return readElement(data, type, first);
+    }
+    nlohmann::json out = nlohmann::json::array();
+    if (matrix) {
+        for (int32_t r = 0; r < rows; ++r) {
+            nlohmann::json row = nlohmann::json::array();
+            for (int32_t c = 0; c < columns; ++c) {
+                std::size_t index = static_cast<std::size_t>(c) * static_cast<std::size_t>(rows) +
+                                    static_cast<std::size_t>(r);
+                row.push_back(readElement(data, type, first + index * stride));
+            }
+            out.push_back(std::move(row));
+        }
+        return out;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(readElement(data, type, first + i * stride));
+    }
+    return out;
+}
+
+// The pair's value as the report shows it; false when the host cannot read it (unknown kind or data type,
+// negative dimensions, null data).
+bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows, int32_t columns,
+               nlohmann::json& out) {
+    if (kind < 0 || kind > 10 || rows < 0 || columns < 0) {
+        return false;
+    }
+    std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+    if (kind <= 1) {
+        if (value == nullptr) {
+            return false;
+        }
+        out = static_cast<const char*>(value);
+        return true;
+    }
+    if (count > 0 && value == nullptr) {
+        return false;
+    }
+    if (kind == 2) {
+        out = nlohmann::json::array();
+        const auto* texts = static_cast<const char* const*>(value);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (texts[i] == nullptr) {
+                return false;
+            }
+            out.push_back(texts[i]);
+        }
+        return true;
+    }
+    bool matrix = kind == 5 || kind == 8 || kind == 10;
+    bool scalar = kind == 3 || kind == 6;
+    if (kind <= 5) {
+        out = shape(value, 0, rows, columns, matrix, scalar, 0, 1);  // always doubles
+        return true;
+    }
+    int32_t type = dataTypeId & ~kComplexBit;
+    bool complex = (dataTypeId & kComplexBit) != 0;
+    if (elementSize(type) == 0 && count > 0) {
+        return false;
+    }
+    if (kind <= 8) {
+        if (!complex) {
+            out = shape(value, type, rows, columns, matrix, scalar, 0, 1);
+        } else {
+            out = {{"re", shape(value, type, rows, columns, matrix, scalar, 0, 2)},
+                   {"im", shape(value, type, rows, columns, matrix, scalar, 1, 2)}};
+        }
+        return true;
+    }
+    // Kinds 9 and 10: separate real and imaginary parts; the imaginary part is read only for complex data.
+    const auto* parts = static_cast<const void* const*>(value);
+    if (count > 0 && (parts[0] == nullptr || (complex && parts[1] == nullptr))) {
+        return false;
+    }
+    if (!complex) {
+        out = shape(parts[0], type, rows, columns, matrix, false, 0, 1);
+    } else {
+        out = {{"re", shape(parts[0], type, rows, columns, matrix, false, 0, 1)},
+               {"im", shape(parts[1], type, rows, columns, matrix, false, 0, 1)}};
+    }
+    return true;
+}
+
+nlohmann::json dataTypeName(int32_t id) {
+    static constexpr const char* names[] = {"double", "single", "int8",   "uint8",  "int16",
+                                            "uint16", "int32",  "uint32", "boolean"};
+    return id >= 0 && id <= 8 ? nlohmann::json(names[id]) : nlohmann::json();
+}
+
+}  // namespace
+
+// The host's functions in the structure; each finds its BlockInstance through hostData or the context.
+struct BlockInstanceAccess {
+    static BlockInstance& of(HostBlock* block) { return *static_cast<BlockInstance*>(block->hostData); }
+
+    static int setNumInputPorts(HostBlock* block, int32_t count) {
+        BlockInstance& self = of(block);
+        if (count < 0 || count > self.settings_.maxPorts) {
+            return 0;
+        }
+        self.impl_->inputs.assign(static_cast<std::size_t>(count), HostInputPort{-1, 0, -1, 0});
+        block->sizes[HB_SIZE_NUM_INPUTS] = count;
+        block->inputs = count > 0 ? self.impl_->inputs.data() : nullptr;
+        return 1;
+    }
+
+    static int setNumOutputPorts(HostBlock* block, int32_t count) {
+        BlockInstance& self = of(block);
+        if (count < 0 || count > self.settings_.maxPorts) {
+            return 0;
+        }
+        self.impl_->outputs.assign(static_cast<std::size_t>(count), HostOutputPort{-1, -1});
+        block->sizes[HB_SIZE_NUM_OUTPUTS] = count;
+        block->outputs = count > 0 ? self.impl_->outputs.data() : nullptr;
+        return 1;
+    }
+
+    static void setNumModes(HostBlock* block, int32_t value) { block->sizes[HB_SIZE_NUM_MODES] = value; }
+
+    static int callMethod(HostBlock* block, int32_t method, int32_t /*a*/, void* b) {
+        BlockInstance& self = of(block);
+        if (method == HB_METHOD_GET_BLOCK_HANDLE && b != nullptr) {
+            *static_cast<double*>(b) = self.spec_.handle;
+            return 1;
+        }
+        if (method == HB_METHOD_REGISTRATION_HOOK) {
+            if (trace().enabled()) {
+                trace().add({{"call", "callMethod"}, {"method", method}, {"block", self.spec_.name}});
+            }
+            return 1;
+        }
+        return 0;
+    }
+
+    static int32_t writeText(void* context, const char* text) {
+        auto& self = *static_cast<BlockInstance*>(context);
+        if (text == nullptr) {
+            return 0;
+        }
+        self.record_.push_back({{"text", text}});
+        return self.writerResult_;
+    }
+
+    // A pair the host cannot read is refused (answer 0) and not recorded.
+    static int32_t writePair(void* context, int32_t kind, const char* name, const void* value,
+                             int32_t dataTypeId, int32_t rows, int32_t columns) {
+        auto& self = *static_cast<BlockInstance*>(context);
+        nlohmann::json shown;
+        if (name == nullptr || !pairValue(kind, value, dataTypeId, rows, columns, shown)) {
+            return 0;
+        }
+        self.record_.push_back({{"pair",
+                                 {{"kind", kind},
+                                  {"name", name},
+                                  {"value", std::move(shown)},
+                                  {"dataTypeId", dataTypeId},
+                                  {"rows", rows},
+                                  {"columns", columns}}}});
+        return self.writerResult_;
+    }
+
+    // The host reads the root's error status after every call; a non-empty text ends the block's life.
+    static void takeErrorStatus(BlockInstance& self, const std::string& callback) {
+        const HostBlock* root = self.block_->root != nullptr ? self.block_->root : self.block_.get();
+        if (root->errorStatus == nullptr || root->errorStatus[0] == '\0') {
+            return;
+        }
+        self.error_ = root->errorStatus;
+        self.errorCallback_ = callback;
+        if (trace().enabled()) {
+            trace().add({{"call", "setErrorStatus"}, {"block", self.spec_.name}, {"text", *self.error_}});
+        }
+    }
+
+    static void installWriters(BlockInstance& self, bool on) {
+        self.block_->writeRecordText = on ? &writeText : nullptr;
+        self.block_->writeRecordPair = on ? &writePair : nullptr;
+        self.block_->recordContext = on ? &self : nullptr;
+    }
+};
+
+BlockInstance::BlockInstance(BlockSpec spec, const HostSettings& settings)
+    : spec_(std::move(spec)),
+      settings_(settings),
+      block_(std::make_unique<HostBlock>()),
+      impl_(std::make_unique<Impl>()) {
+    HostBlock& b = *block_;  // value-initialised: every field and the whole size record start at 0
+    b.name = kSFunctionName;
+    b.root = &b;
+    b.hostData = this;
+    modelInfo_.simulationMode = settings_.sizesOnly ? HB_SIM_MODE_SIZES_ONLY : HB_SIM_MODE_NORMAL;
+    b.modelInfo = &modelInfo_;
+    b.setNumInputPorts = &BlockInstanceAccess::setNumInputPorts;
+    b.setNumOutputPorts = &BlockInstanceAccess::setNumOutputPorts;
+    b.callMethod = &BlockInstanceAccess::callMethod;
+    b.supportsRegistrationHook = settings_.supportsRegistrationHook ? 1 : 0;
+    b.setNumModes = settings_.provideSetNumModes ? &BlockInstanceAccess::setNumModes : nullptr;
+
+    int count = spec_.parameterCount < 0 ? 0 : spec_.parameterCount;
+    if (count >= 1) {
+        ArrayPtr structure;
+        if (!spec_.parameters) {
+            structure.reset(zvCreateStructMatrix(0, 0, 0, nullptr));
+        } else {
+            std::vector<const char*> names;
+            for (const ParamField& field : *spec_.parameters) {
+                names.push_back(field.name.c_str());
+            }
+            structure.reset(zvCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data()));
+            if (!structure) {
+                throw std::invalid_argument("block '" + spec_.name +
+                                            "': parameter field names must be non-empty and distinct");
+            }
+            for (std::size_t i = 0; i < spec_.parameters->size(); ++i) {
+                const ParamField& field = (*spec_.parameters)[i];
+                zvSetFieldByNumber(
+                    structure.get(), 0, static_cast<int>(i),
+                    field.text ? detail::createCharArray(*field.text) : zvCreateDoubleScalar(0.0));
+            }
+        }
+        impl_->params.push_back(std::move(structure));
+    }
+    if (count >= 2) {
+        impl_->params.emplace_back(zvCreateDoubleScalar(spec_.sampleTime));
+    }
+    for (int i = 2; i < count; ++i) {
+        impl_->params.emplace_back(zvCreateDoubleScalar(0.0));
+    }
+    for (const ArrayPtr& param : impl_->params) {
+        impl_->paramPointers.push_back(param.get());
+    }
+    impl_->attributes.assign(impl_->params.size(), 0U);
+    b.numSFcnParams = static_cast<int32_t>(impl_->params.size());
+    b.sfcnParams = impl_->params.empty() ? nullptr : impl_->paramPointers.data();
+    b.sfcnParamAttributes = impl_->params.empty() ? nullptr : impl_->attributes.data();
+}
+
+BlockInstance::~BlockInstance() = default;
+
+void BlockInstance::registration(zupFunctionType entry) {
+    if (error_ || entry == nullptr) {
+        return;
+    }
+    CurrentBlock current(spec_.name);
+    if (trace().enabled()) {
+        trace().add({{"callback", "mdlInitializeSizes"}, {"block", spec_.name}});
+    }
+    ArrayPtr empty0(zvCreateDoubleMatrix(0, 0, zvREAL));
+    ArrayPtr structure(zvCreateDoubleMatrix(2, 1, zvREAL));
+    ArrayPtr empty2(zvCreateDoubleMatrix(0, 0, zvREAL));
+    ArrayPtr flag(zvCreateDoubleScalar(0.0));
+    zvGetPr(structure.get())[0] = static_cast<double>(reinterpret_cast<std::uintptr_t>(block_.get()));
+    zvGetPr(structure.get())[1] = static_cast<double>(HOST_BLOCK_VERSION);
+    const zvArray* right[4] = {empty0.get(), structure.get(), empty2.get(), flag.get()};
+    zvArray* left[1] = {nullptr};
+
+    std::optional<std::string> raised = callEntry(entry, 1, left, 4, right);
+
+    ArrayPtr sizes(left[0]);
+    sizeVector_.clear();
+    if (zvIsNumeric(sizes.get()) != 0) {
+        const double* values = zvGetPr(sizes.get());
+        sizeVector_.assign(values, values + zvGetNumberOfElements(sizes.get()));
+    }
+    if (raised) {
+        error_ = std::move(raised);
+        errorCallback_ = "registration";
+        return;
+    }
+    BlockInstanceAccess::takeErrorStatus(*this, "mdlInitializeSizes");
+}
+
+void BlockInstance::callback(zupFunctionType entry, int flag) {
+    if (error_ || entry == nullptr) {
+        return;
+    }
+    // Flags without a callback of their own are named by number ("flag 112") in the trace and the report.
+    const char* known = callbackName(flag);
+    std::string name = known != nullptr ? known : "flag " + std::to_string(flag);
+    CurrentBlock current(spec_.name);
+    if (trace().enabled()) {
+        trace().add({{"callback", name}, {"block", spec_.name}});
+    }
+    ArrayPtr empty0(zvCreateDoubleMatrix(0, 0, zvREAL));
+    ArrayPtr empty1(zvCreateDoubleMatrix(0, 0, zvREAL));
+    ArrayPtr empty2(zvCreateDoubleMatrix(0, 0, zvREAL));
+    ArrayPtr flagArray(zvCreateDoubleScalar(static_cast<double>(flag)));
+    const zvArray* right[4] = {empty0.get(), empty1.get(), empty2.get(), flagArray.get()};
+    zvArray* left[2] = {nullptr, reinterpret_cast<zvArray*>(block_.get())};
+
+    bool generating = flag == 119;
+    if (generating) {
+        // The record shows the last code generation of this model update.
+        record_.clear();
+        BlockInstanceAccess::installWriters(*this, true);
+    }
+    std::optional<std::string> raised = callEntry(entry, -1, left, 4, right);
+    if (generating) {
+        BlockInstanceAccess::installWriters(*this, false);
+    }
+    zvDestroyArray(left[0]);  // slot 0 is not used by callbacks; anything left there is released
+
+    if (raised) {
+        error_ = std::move(raised);
+        errorCallback_ = name;
+        return;
+    }
+    BlockInstanceAccess::takeErrorStatus(*this, name);
+}
+
+void BlockInstance::beginRecordCapture() {
+    record_.clear();
+    BlockInstanceAccess::installWriters(*this, true);
+}
+
+void BlockInstance::endRecordCapture() {
+    BlockInstanceAccess::installWriters(*this, false);
+}
+
+nlohmann::json BlockInstance::report() const {
+    const HostBlock& b = *block_;
+    nlohmann::json inputs = nlohmann::json::array();
+    for (const HostInputPort& port : impl_->inputs) {
+        inputs.push_back({{"width", port.width},
+                          {"dataTypeId", port.dataTypeId},
+                          {"dataType", dataTypeName(port.dataTypeId)},
+                          {"directFeedThrough", port.directFeedThrough != 0},
+                          {"attributes", port.attributes}});
+    }
+    nlohmann::json outputs = nlohmann::json::array();
+    for (const HostOutputPort& port : impl_->outputs) {
+        outputs.push_back({{"width", port.width},
+                           {"dataTypeId", port.dataTypeId},
+                           {"dataType", dataTypeName(port.dataTypeId)}});
+    }
+    nlohmann::json attributes = nlohmann::json::array();
+    for (uint32_t word : impl_->attributes) {
+        attributes.push_back(word);
+    }
+    nlohmann::json record = nlohmann::json::array();
+    for (const RecordEntry& entry : record_) {
+        record.push_back(entry);
+    }
+    return {
+        {"name", spec_.name},
+        {"handle", spec_.handle},
+        {"maskType", spec_.maskType ? nlohmann::json(*spec_.maskType) : nlohmann::json()},
+        {"error", error_ ? nlohmann::json(*error_) : nlohmann::json()},
+        {"errorCallback", error_ ? nlohmann::json(errorCallback_) : nlohmann::json()},
+        {"inputs", std::move(inputs)},
+        {"outputs", std::move(outputs)},
+        {"sampleTime", {{"period", b.sampleTime}, {"offset", b.sampleOffset}}},
+        {"sizes",
+         {{"numContStates", b.sizes[HB_SIZE_NUM_CONT_STATES]},
+          {"numDiscStates", b.sizes[HB_SIZE_NUM_DISC_STATES]},
+          {"numSampleTimes", b.sizes[HB_SIZE_NUM_SAMPLE_TIMES]},
+          {"numSFcnParams", b.sizes[HB_SIZE_NUM_SFCN_PARAMS]},
+          {"numIWork", b.sizes[HB_SIZE_NUM_IWORK]},
+          {"numRWork", b.sizes[HB_SIZE_NUM_RWORK]},
+          {"numPWork", b.sizes[HB_SIZE_NUM_PWORK]},
+          {"numModes", b.sizes[HB_SIZE_NUM_MODES]},
+          {"numNonsampledZCs", b.sizes[HB_SIZE_NUM_NONSAMPLED_ZCS]}}},
+        {"flagWord", static_cast<uint32_t>(b.sizes[HB_SIZE_FLAGS])},
+        {"optionWord", static_cast<uint32_t>(b.sizes[HB_SIZE_OPTIONS])},
+        {"parameterAttributes", std::move(attributes)},
+        {"record", std::move(record)},
+    };
+}
+
+}  // namespace quonix

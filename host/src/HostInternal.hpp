@@ -1,0 +1,78 @@
+// Host-private declarations shared by the sources of libquonix. Nothing here is visible to modules.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quonix/host.hpp"
+
+// The array layout. Elements are stored column by column; a char array keeps one byte per element.
+struct zvArray {
+    zvClassID classId = zvDOUBLE_CLASS;
+    std::vector<std::size_t> dims{0, 0};  // rows first, always at least two
+    std::vector<double> re;               // double class: real parts
+    std::vector<double> im;               // double class: imaginary parts, empty unless complex
+    bool complex = false;
+    std::string chars;                    // char class
+    std::vector<std::string> fieldNames;  // struct class
+    std::vector<zvArray*> fieldValues;    // struct class: element-major, numel * fieldNames.size()
+};
+
+namespace quonix::detail {
+
+// Raised by zupErrMsgTxt. Deliberately not derived from std::exception, so that a module's
+// "catch (const std::exception&)" does not swallow it; only the host's call sites catch it.
+struct RaisedError {
+    std::string text;
+};
+
+// A 1-by-N char array holding text (embedded zeros kept).
+zvArray* createCharArray(std::string_view text);
+// True for an array that was created and not destroyed yet.
+bool isLive(const zvArray* array);
+
+// Name of the block whose callback is running, for the "block" key of trace events (null outside).
+const std::string* currentBlockName();
+void setCurrentBlockName(const std::string* name);
+
+// What the trace shows as "value" of a variable: a 1-by-1 real number or a text; null otherwise.
+nlohmann::json traceValue(const zvArray* array);
+
+// The model the evaluator answers from, or null.
+const ModelQueries* modelQueries();
+
+// Shortest decimal form that reads back to the same double ("1.0001", "3", "-0.5", "NaN", "Inf").
+std::string formatNumber(double value);
+
+}  // namespace quonix::detail
+
+namespace quonix::detail {
+
+// ---- workspaces (Workspace.cpp) ----
+
+enum class Space { Global, Caller };
+
+// A valid variable name: a letter, then letters, digits and underscores.
+bool isValidName(std::string_view name);
+// The variable as code in that workspace sees it (in "caller", a name declared global is the global one);
+// null when missing. Owned by the workspace.
+const zvArray* findVariable(Space space, std::string_view name);
+// Stores value (taking ownership) as the variable, replacing an old value.
+void storeVariable(Space space, std::string_view name, zvArray* value);
+// "global A": declares A global in "caller"; creates it in "global" as an empty double when missing.
+void declareGlobal(std::string_view name);
+// "clear global A": removes A from "global" and its declaration.
+void clearGlobal(std::string_view name);
+void clearAllGlobals();
+// "clear A": removes A from "caller", or only its declaration when A is declared global.
+void clearCaller(std::string_view name);
+void clearAllCaller();
+
+// ---- evaluator (Evaluator.cpp) ----
+
+// Runs a statement list in the "caller" workspace; 0 when every statement succeeded.
+int evaluate(std::string_view command);
+
+}  // namespace quonix::detail

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,12 @@
 namespace korlix_test {
 
 // Paths of the built modules, set by the build.
-inline const char* modulePath() { return KORLIX_MODULE_PATH; }
-inline const char* testModulePath() { return KORLIX_TEST_MODULE_PATH; }
+inline const char* modulePath() {
+    return KORLIX_MODULE_PATH;
+}
+inline const char* testModulePath() {
+    return KORLIX_TEST_MODULE_PATH;
+}
 
 // Dialog parameters as the tests write them; a field without text is given as kNoText.
 inline const char* const kNoText = "\x01<no text>";
@@ -35,7 +40,7 @@ inline std::vector<quonix::ParamField> toFields(const Params& params) {
 }
 
 class HostFixture : public ::testing::Test {
-protected:
+  protected:
     // Which module SetUp loads; a test class may override it before SetUp runs.
     virtual std::string moduleToLoad() const { return modulePath(); }
 
@@ -69,7 +74,10 @@ protected:
     // A fresh host structure for the block (a new model update) and the registration call on it.
     quonix::BlockInstance& initialize(const std::string& blockName) {
         quonix::BlockSpec* spec = model_.find(blockName);
-        EXPECT_NE(spec, nullptr) << blockName;
+        if (spec == nullptr) {
+            // gtest reports an exception from a test body as that test's failure.
+            throw std::invalid_argument("no block named '" + blockName + "' in the test model");
+        }
         instances_[blockName] = std::make_unique<quonix::BlockInstance>(*spec, settings_);
         quonix::BlockInstance& inst = *instances_[blockName];
         inst.registration(module_->entry());

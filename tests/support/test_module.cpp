@@ -16,7 +16,8 @@
 //   writer with values built as the kind says nullpair KIND NAME TYPE ROWS COLS    the pair writer with a
 //   null value
 //
-// A writer answer other than 1 becomes the error "writer answered N".
+// A writer answer other than 1 becomes the error "writer answered N"; writing while the host offers no
+// writers becomes the error "no record writer".
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -290,6 +291,14 @@ bool runAction(HostBlock* S, const std::string& action) {
         zupErrMsgTxt(rest.c_str());
     } else if (word == "throw") {
         throw std::runtime_error("thrown by the test module");
+    } else if (word == "simmode") {
+        setError(S, "simulation mode " +
+                        std::to_string(S->modelInfo != nullptr ? S->modelInfo->simulationMode : -1));
+        return false;
+    } else if ((word == "text" || word == "pair" || word == "nullpair") &&
+               (S->writeRecordText == nullptr || S->writeRecordPair == nullptr)) {
+        setError(S, "no record writer");
+        return false;
     } else if (word == "text") {
         return checkWriter(S, S->writeRecordText(S->recordContext, unescape(rest).c_str()));
     } else if (word == "pair" || word == "nullpair") {

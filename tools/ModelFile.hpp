@@ -1,0 +1,56 @@
+// The model file of korlix-host: a JSON object describing blocks, host settings and a scenario. The loader is
+// strict: an unknown key, a wrong type, a missing required key, a duplicate block name or a scenario step
+// that names an unknown block is an error naming the file and the JSON path.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "quonix/host.hpp"
+
+namespace korlix_host {
+
+// Deepest nesting of arrays and objects a model file may have; deeper files are refused before any DOM is
+// built, so hostile input cannot exhaust the stack.
+inline constexpr std::size_t kMaxNesting = 64;
+// Largest model file the tool reads.
+inline constexpr std::size_t kMaxModelFileBytes = 64u << 20;
+// Largest step count of simulate (command line and scenario).
+inline constexpr long long kMaxSteps = 1000000;
+// Largest S-function parameter count a block may ask for.
+inline constexpr long long kMaxParameterCount = 64;
+
+// A model file that cannot be used; what() is the whole message, naming the file and the place.
+class ModelFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ScenarioStep {
+    enum class Kind { Initialize, Delete, Set, Simulate, Generate };
+    Kind kind = Kind::Initialize;
+    std::size_t block = 0;  // index into ModelDescription::blocks (delete, set)
+    // set: fields to add or replace; parametersNull makes the structure empty (no data) first.
+    bool parametersNull = false;
+    std::vector<quonix::ParamField> parameters;
+    std::vector<std::string> remove;
+    std::optional<double> sampleTime;
+    long long steps = 10;  // simulate
+};
+
+struct ModelDescription {
+    std::string name;
+    quonix::HostSettings settings;
+    std::vector<quonix::BlockSpec> blocks;  // handles already assigned, distinct and never 0
+    std::vector<ScenarioStep> scenario;     // the default scenario when the file has none
+};
+
+// Parses and validates a model file held in memory; `file` names it in messages and gives the default name.
+ModelDescription parseModel(const std::string& file, const std::string& content);
+// Reads the file and parses it. Throws ModelFileError.
+ModelDescription loadModelFile(const std::string& file);
+
+}  // namespace korlix_host

@@ -1,0 +1,28 @@
+// What korlix-host writes: the report as a table or JSON, and the record file, which appears whole or not at
+// all.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace korlix_host {
+
+// The report as a table: one row per block with name, mask type, input and output ports (data type and
+// width), sample time and offset, and the status; then the trace, one event per line, when the report has
+// one.
+std::string renderTable(const nlohmann::ordered_json& report);
+// The report as indented JSON. Texts that are not valid UTF-8 (a message cut inside a character) are written
+// with the replacement character instead of failing.
+std::string renderJson(const nlohmann::ordered_json& report);
+
+// Writes `content` to a temporary file beside `target`, flushes it to disk and renames it over `target`.
+// On failure returns false with a message naming the target; the temporary file is removed and an existing
+// target is left as it was.
+bool writeFileAtomically(const std::string& target, const std::string& content, std::string& error);
+
+// The module beside the running executable, or lib/korlix/ of the installed layout when only that exists.
+// When neither exists, returns an empty text and a message naming both places.
+std::string defaultModulePath(std::string& error);
+
+}  // namespace korlix_host

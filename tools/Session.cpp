@@ -1,0 +1,153 @@
+#include "Session.hpp"
+
+#include <algorithm>
+
+namespace korlix_host {
+
+Session::Session(const ModelDescription& description, zupFunctionType entry)
+    : model_(description.name), settings_(description.settings), entry_(entry) {
+    for (const auto& spec : description.blocks) {
+        model_.addBlock(spec);
+    }
+    instances_.resize(model_.blocks().size());
+}
+
+Session::~Session() = default;
+
+void Session::initialize() {
+    auto& blocks = model_.blocks();
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (!blocks[i].deleted) {
+            instances_[i] = std::make_unique<quonix::BlockInstance>(blocks[i], settings_);
+            instances_[i]->registration(entry_);
+        }
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (!blocks[i].deleted && !instances_[i]->hasError()) {
+            instances_[i]->callback(entry_, kFlagSampleTimes);
+        }
+    }
+}
+
+std::vector<quonix::BlockInstance*> Session::live() {
+    std::vector<quonix::BlockInstance*> out;
+    for (std::size_t i = 0; i < instances_.size(); ++i) {
+        if (instances_[i] && !model_.blocks()[i].deleted && !instances_[i]->hasError()) {
+            out.push_back(instances_[i].get());
+        }
+    }
+    return out;
+}
+
+void Session::simulate(long long steps) {
+    // A block that reports an error on the way is not called again: BlockInstance::callback does nothing
+    // once the block has an error.
+    const auto blocks = live();
+    for (auto* b : blocks) {
+        b->callback(entry_, kFlagStart);
+    }
+    for (long long step = 0; step < steps; ++step) {
+        for (auto* b : blocks) {
+            b->callback(entry_, kFlagOutputs);
+        }
+    }
+    for (auto* b : blocks) {
+        b->callback(entry_, kFlagTerminate);
+    }
+}
+
+std::string Session::generate() {
+    const auto blocks = live();
+    for (auto* b : blocks) {
+        b->callback(entry_, kFlagQrx);
+    }
+    std::vector<const quonix::BlockInstance*> good;
+    for (const auto* b : blocks) {
+        if (!b->hasError()) {
+            good.push_back(b);
+        }
+    }
+    return quonix::renderRecordFile(model_.name(), good);
+}
+
+void Session::apply(const ScenarioStep& step) {
+    switch (step.kind) {
+        case ScenarioStep::Kind::Initialize:
+            initialize();
+            break;
+        case ScenarioStep::Kind::Delete:
+            model_.blocks()[step.block].deleted = true;
+            break;
+        case ScenarioStep::Kind::Set: {
+            // The edit reaches the module with the next model update, as a dialog edit in the host does.
+            quonix::BlockSpec& spec = model_.blocks()[step.block];
+            if (step.parametersNull) {
+                spec.parameters = std::nullopt;
+            } else if (!step.parameters.empty() && !spec.parameters) {
+                spec.parameters = std::vector<quonix::ParamField>{};
+            }
+            if (spec.parameters) {
+                auto& fields = *spec.parameters;
+                for (const auto& name : step.remove) {
+                    std::erase_if(fields, [&](const quonix::ParamField& f) { return f.name == name; });
+                }
+                for (const auto& field : step.parameters) {
+                    auto it = std::find_if(fields.begin(), fields.end(),
+                                           [&](const quonix::ParamField& f) { return f.name == field.name; });
+                    if (it != fields.end()) {
+                        *it = field;
+                    } else {
+                        fields.push_back(field);
+                    }
+                }
+            }
+            if (step.sampleTime) {
+                spec.sampleTime = *step.sampleTime;
+            }
+            break;
+        }
+        case ScenarioStep::Kind::Simulate:
+            simulate(step.steps);
+            break;
+        case ScenarioStep::Kind::Generate:
+            lastRecord_ = generate();
+            break;
+    }
+}
+
+nlohmann::ordered_json Session::report(bool withTrace) {
+    nlohmann::ordered_json out;
+    out["model"] = model_.name();
+    out["blocks"] = nlohmann::ordered_json::array();
+    auto& blocks = model_.blocks();
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        nlohmann::json entry;
+        if (instances_[i]) {
+            entry = instances_[i]->report();
+        } else {
+            // Never set up (deleted before the first model update, or no update ran): the structure as the
+            // host presets it.
+            entry = quonix::BlockInstance(blocks[i], settings_).report();
+        }
+        if (blocks[i].deleted) {
+            entry["deleted"] = true;
+        }
+        out["blocks"].push_back(nlohmann::ordered_json(entry));
+    }
+    if (withTrace) {
+        out["trace"] = nlohmann::ordered_json(quonix::trace().events());
+    }
+    return out;
+}
+
+bool Session::anyError() {
+    auto& blocks = model_.blocks();
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (instances_[i] && !blocks[i].deleted && instances_[i]->hasError()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace korlix_host

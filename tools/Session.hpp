@@ -1,0 +1,61 @@
+// Drives one loaded module over one model through the stand-in host: model updates, simulations and code
+// generation, in the order the host makes those calls. Handles and the module's block objects persist across
+// model updates; each update gives every block a fresh host structure.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ModelFile.hpp"
+#include "quonix/host.hpp"
+
+namespace korlix_host {
+
+// Host callback flags.
+inline constexpr int kFlagSampleTimes = 101;
+inline constexpr int kFlagOutputs = 104;
+inline constexpr int kFlagTerminate = 107;
+inline constexpr int kFlagStart = 117;
+inline constexpr int kFlagQrx = 119;
+
+class Session {
+  public:
+    Session(const ModelDescription& description, zupFunctionType entry);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // A model update: the registration call for every block that is not deleted, then
+    // mdlInitializeSampleTimes for each of them that has no error.
+    void initialize();
+    // mdlStart for every live block, `steps` rounds of mdlOutputs, then mdlTerminate.
+    void simulate(long long steps);
+    // mdlQRX for every live block; returns the record file text of the blocks without error.
+    std::string generate();
+    // One scenario step; a generate step leaves its record text in lastRecord().
+    void apply(const ScenarioStep& step);
+    const std::optional<std::string>& lastRecord() const { return lastRecord_; }
+
+    // The report object: model, blocks (deleted ones marked) and, when asked for, the host trace.
+    nlohmann::ordered_json report(bool withTrace);
+    // Whether a block that is still in the model has an error. A deleted block is no longer part of the
+    // model, so an error it had before its deletion does not count.
+    bool anyError();
+
+  private:
+    // Blocks that the last model update set up, still in the model, in model order.
+    std::vector<quonix::BlockInstance*> live();
+
+    quonix::Model model_;
+    quonix::HostSettings settings_;
+    zupFunctionType entry_;
+    std::vector<std::unique_ptr<quonix::BlockInstance>>
+        instances_;  // per block; null before its first update
+    std::optional<std::string> lastRecord_;
+};
+
+}  // namespace korlix_host

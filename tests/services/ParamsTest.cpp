@@ -34,6 +34,15 @@ TEST(ParamLookup, ReadsFieldTextOrReportsMissingField) {
         korlix::getSFcnParamString(&inst->block(), "DeviceIndex", value, error);
         EXPECT_EQ(value + " / " + error, row.value + " / " + row.error);
     }
+    // A first parameter that is not a structure has no fields, even when it holds text.
+    auto inst = makeInstance(present);
+    quonix::ArrayPtr text(zvCreateString("DeviceIndex"));
+    const zvArray* structure = inst->block().sfcnParams[0];
+    inst->block().sfcnParams[0] = text.get();
+    std::string value = "old", error;
+    korlix::getSFcnParamString(&inst->block(), "DeviceIndex", value, error);
+    inst->block().sfcnParams[0] = structure;
+    EXPECT_EQ(value + " / " + error, "old / " + missing);
 }
 
 TEST(TextConversion, Uint32ReadsOneLeadingNumber) {

@@ -6,8 +6,14 @@
 namespace quonix {
 
 std::unique_ptr<Module> Module::load(const std::string& path, std::string& error) {
+    if (path.empty()) {
+        error = "cannot load module '': the path is empty";
+        return nullptr;
+    }
+    // A bare file name means the file in the current directory, not a search of the loader's library path.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
         error = "cannot load module '" + path + "': " + (reason != nullptr ? reason : "unknown reason");

@@ -2,6 +2,8 @@
 // test module the way the real module is driven.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "HostFixture.hpp"
 
 namespace {
@@ -307,6 +309,21 @@ TEST_F(Protocol, ModuleLoadErrorsNameThePath) {
     EXPECT_EQ(quonix::Module::load("/nonexistent/korlix.so", error), nullptr);
     EXPECT_EQ(error.substr(0, prefix.size()), prefix);
     EXPECT_GT(error.size(), prefix.size());
+
+    EXPECT_EQ(quonix::Module::load("", error), nullptr);
+    EXPECT_EQ(error, "cannot load module '': the path is empty");
+}
+
+TEST_F(Protocol, BareFileNameLoadsFromTheCurrentDirectory) {
+    const std::filesystem::path modulePath = korlix_test::testModulePath();
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(modulePath.parent_path());
+    std::string error;
+    std::unique_ptr<quonix::Module> module = quonix::Module::load(modulePath.filename().string(), error);
+    std::filesystem::current_path(before);
+    ASSERT_NE(module, nullptr) << error;
+    EXPECT_EQ(module->path(), modulePath.filename().string());
+    EXPECT_NE(module->entry(), nullptr);
 }
 
 TEST_F(Protocol, NothingLeaksOverABlocksLife) {

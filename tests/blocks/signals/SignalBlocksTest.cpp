@@ -159,22 +159,22 @@ class SignalBlocks : public HostFixture {
     static Params base(const std::string& mask) {
         return mask == kSR ? kSigRead : mask == kSW ? kSigWrite : mask == kFR ? kFrameRead : kFrameWrite;
     }
-    quonix::BlockSpec& add(const std::string& mask, const Params& changes, const HostCase& host = {},
-                           double sampleTime = -1.0) {
-        auto& spec = addBlock(mask, with(base(mask), changes), sampleTime);
-        spec.executionSystem = quonix::ExecSysAnswer{"", "rt", host.sys};
-        spec.parameterCount = host.paramCount;
+    auto& add(const std::string& mask, const Params& changes, const HostCase& host = {},
+              double sampleTime = -1.0) {
+        auto& entry = addBlock(mask, with(base(mask), changes), sampleTime);
+        entry.executionSystem = quonix::ExecSysAnswer{"", "rt", host.sys};
+        entry.parameterCount = host.paramCount;
         if (host.emptyStruct) {
-            spec.parameters = std::nullopt;
+            entry.parameters = std::nullopt;
         }
         settings_.sizesOnly = host.sizesOnly;
         settings_.maxPorts = host.maxPorts;
-        return spec;
+        return entry;
     }
     // A model update after the user edited the dialog: the block object is the one of the update before.
-    quonix::BlockInstance& update(quonix::BlockSpec& spec, const Params& changes) {
-        spec.parameters = toFields(with(base(*spec.maskType), changes));
-        return initializeWithSampleTimes(spec.name);
+    quonix::BlockInstance& update(auto& entry, const Params& changes) {
+        entry.parameters = toFields(with(base(*entry.maskType), changes));
+        return initializeWithSampleTimes(entry.name);
     }
 };
 
@@ -246,7 +246,7 @@ TEST_F(SignalBlocks, PortsAndSetUpMessages) {
     };
     for (const Row& row : rows) {
         auto& inst = initialize(add(row.mask, row.changes, row.host).name);
-        SCOPED_TRACE(inst.spec().name + " " + row.mask + " " + row.host.sys);
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows) << " " << row.mask << " " << row.host.sys);
         EXPECT_EQ(ports(inst), row.ports);
         EXPECT_EQ(errorText(inst), row.error);
     }
@@ -268,7 +268,7 @@ TEST_F(SignalBlocks, SampleTimesAndClosingWords) {
     };
     for (const Row& row : rows) {
         auto& inst = initializeWithSampleTimes(add(row.mask, {}, {}, row.sampleTime).name);
-        SCOPED_TRACE(inst.spec().name + " " + row.mask);
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows) << " " << row.mask);
         const auto report = inst.report();
         EXPECT_EQ(errorText(inst), "");
         EXPECT_EQ(report["sampleTime"]["period"].get<double>(), row.period);
@@ -328,12 +328,12 @@ TEST_F(SignalBlocks, RecordsAndWhatFollows) {
         // clang-format on
     };
     for (const Row& row : rows) {
-        auto& spec = add(row.mask, row.updates.front());
+        auto& entry = add(row.mask, row.updates.front());
         quonix::BlockInstance* inst = nullptr;
         for (const Params& changes : row.updates) {
-            inst = &update(spec, changes);
+            inst = &update(entry, changes);
         }
-        SCOPED_TRACE(spec.name + " " + row.mask);
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows) << " " << row.mask);
         ASSERT_EQ(errorText(*inst), "");
         inst->setWriterResult(row.writerResult);
         generate(*inst);

@@ -6,7 +6,11 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build/default"}
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -G Ninja
+    if [ $# -eq 0 ]; then
+        (cd "$root" && cmake --preset default)
+    else
+        cmake -S "$root" -B "$build" -G Ninja
+    fi
 fi
 cmake --build "$build" -j2 --target korlix-host korlix_qvblk
 KORLIX_UPDATE_EXPECTED=1 ctest --test-dir "$build" -R '^tool\.example\.' --output-on-failure

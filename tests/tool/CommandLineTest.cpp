@@ -201,8 +201,11 @@ TEST_F(Tool, CallsBlocksInHostOrder) {
 }
 
 TEST_F(Tool, ReportNamesModelAndMarksDeletedBlocks) {
+    // Block b reports an error and is then deleted: it stays in the report, but no longer counts for the
+    // exit code, since it is not part of the model any more.
     const std::string m = model("scenario_model.json", R"({"blocks": [{"name": "a", "maskType": "X"},
-        {"name": "b", "handle": 7.5}], "scenario": [{"do": "initialize"}, {"do": "delete", "block": "b"}]})");
+        {"name": "b", "handle": 7.5, "parameters": {"OnSizes": "error broken"}}],
+        "scenario": [{"do": "initialize"}, {"do": "delete", "block": "b"}, {"do": "initialize"}]})");
     const Result r = run("run " + m + " --json " + kTestModule);
     ASSERT_EQ(r.code, 0) << r.err;
     const auto report = nlohmann::json::parse(r.out);
@@ -214,9 +217,15 @@ TEST_F(Tool, ReportNamesModelAndMarksDeletedBlocks) {
     EXPECT_EQ(report["blocks"][0]["maskType"], "X");
     EXPECT_FALSE(report["blocks"][0].contains("deleted"));
     EXPECT_EQ(report["blocks"][1]["handle"], 7.5);
+    EXPECT_EQ(report["blocks"][1]["error"], "broken");
     EXPECT_EQ(report["blocks"][1]["deleted"], true);
     // No generate step: no record file.
     EXPECT_FALSE(fs::exists(dir_ / "scenario_model.qrx"));
+    // Without the deletion the same error gives exit code 1.
+    const std::string kept =
+        model("kept.json", R"({"blocks": [{"name": "b", "parameters": {"OnSizes": "error broken"}}],
+        "scenario": [{"do": "initialize"}]})");
+    EXPECT_EQ(run("run " + kept + " " + kTestModule).code, 1);
 }
 
 TEST_F(Tool, BlockErrorGivesExitCode1AndStillWritesRecord) {

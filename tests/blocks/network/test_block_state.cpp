@@ -9,11 +9,11 @@ namespace {
 
 std::unique_ptr<quonix::BlockInstance> hostBlock(const std::string& maskType, const Params& dialog,
                                                  quonix::HostSettings settings = {}) {
-    quonix::BlockSpec spec;
-    spec.name = maskType;
-    spec.maskType = maskType;
-    spec.parameters = toFields(dialog);
-    return std::make_unique<quonix::BlockInstance>(spec, settings);
+    quonix::BlockSpec described;
+    described.name = maskType;
+    described.maskType = maskType;
+    described.parameters = toFields(dialog);
+    return std::make_unique<quonix::BlockInstance>(described, settings);
 }
 
 std::string status(quonix::BlockInstance& inst) {

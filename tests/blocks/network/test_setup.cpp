@@ -67,12 +67,12 @@ TEST_F(NetworkSetup, PortsSizesAndErrors) {
         const SetupCase& c = cases[i];
         SCOPED_TRACE(c.maskType + " {" + c.edits + "} params " + std::to_string(c.paramCount));
         const std::string name = "b" + std::to_string(i);
-        quonix::BlockSpec& spec = addBlock(
+        quonix::BlockSpec& described = addBlock(
             c.maskType, edited(fullDialog(c.maskType), c.edits == "null" ? "" : c.edits), 0.01, name);
         if (c.edits == "null") {
-            spec.parameters = std::nullopt;
+            described.parameters = std::nullopt;
         }
-        spec.parameterCount = c.paramCount;
+        described.parameterCount = c.paramCount;
         settings_.maxPorts = c.maxPorts;
         quonix::BlockInstance& inst = initialize(name);
         EXPECT_EQ(errorText(inst), c.error);

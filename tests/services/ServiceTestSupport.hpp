@@ -14,13 +14,13 @@ namespace korlix_test {
 
 inline std::unique_ptr<quonix::BlockInstance> makeInstance(std::optional<Params> params,
                                                            int parameterCount = 2) {
-    quonix::BlockSpec spec;
-    spec.name = "service block";
-    spec.handle = 1.0001;
-    spec.maskType = "KORLIXConfig";
-    spec.parameters = params ? std::optional(toFields(*params)) : std::nullopt;
-    spec.parameterCount = parameterCount;
-    return std::make_unique<quonix::BlockInstance>(std::move(spec), quonix::HostSettings{});
+    quonix::BlockSpec layout;
+    layout.name = "service block";
+    layout.handle = 1.0001;
+    layout.maskType = "KORLIXConfig";
+    layout.parameters = params ? std::optional(toFields(*params)) : std::nullopt;
+    layout.parameterCount = parameterCount;
+    return std::make_unique<quonix::BlockInstance>(std::move(layout), quonix::HostSettings{});
 }
 
 inline std::string errorStatusOf(const HostBlock& block) {

@@ -175,21 +175,6 @@ TEST_F(Protocol, ReportShowsWhatTheModuleLeft) {
     EXPECT_EQ(inst.report(), expected) << inst.report().dump(2);
 }
 
-TEST_F(Protocol, DataTypeNamesCoverTheBuiltInIds) {
-    const char* names[] = {"double", "single", "int8",   "uint8",  "int16",
-                           "uint16", "int32",  "uint32", "boolean"};
-    std::string actions = "out 10";
-    for (int id = 0; id <= 9; ++id) {
-        actions += "|oport " + std::to_string(id) + " 1 " + std::to_string(id);
-    }
-    json outputs = run({{"OnSizes", actions}}, {}).report()["outputs"];
-    ASSERT_EQ(outputs.size(), 10u);
-    for (int id = 0; id <= 8; ++id) {
-        EXPECT_EQ(outputs[id]["dataType"], names[id]) << id;
-    }
-    EXPECT_TRUE(outputs[9]["dataType"].is_null());
-}
-
 struct SettingsCase {
     const char* name;
     quonix::HostSettings settings;

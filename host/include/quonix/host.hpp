@@ -57,7 +57,9 @@ class Trace {
   public:
     void setEnabled(bool on) { enabled_ = on; }
     bool enabled() const { return enabled_; }
-    // Appends one event (an object with "call" or "callback") when enabled.
+    // Appends one event (an object with "call" or "callback") when enabled. Besides the events of the
+    // report, a raised error shows as {"call": "zupErrMsgTxt", "text"} and a refused zupPutVariable carries
+    // "status": 1.
     void add(nlohmann::json event);
     const nlohmann::json& events() const { return events_; }
     void clear() { events_ = nlohmann::json::array(); }
@@ -148,6 +150,7 @@ std::string renderRecordPair(const nlohmann::json& pair);
 // fresh one; handles and module-side objects persist across them.
 class BlockInstance {
   public:
+    // Throws std::invalid_argument when the parameter fields have an empty or repeated name.
     BlockInstance(BlockSpec spec, const HostSettings& settings);
     ~BlockInstance();
     BlockInstance(const BlockInstance&) = delete;
@@ -164,7 +167,9 @@ class BlockInstance {
     void registration(zupFunctionType entry);
     // A callback call (nLeft < 0, slot 1 the structure, argument 3 the flag). Does nothing once the block has
     // an error. Flags: 101 mdlInitializeSampleTimes, 104 mdlOutputs, 107 mdlTerminate, 117 mdlStart,
-    // 119 mdlQRX (the record writers are set for this call only), or any other number.
+    // 119 mdlQRX (the record writers are set for this call only; record() is emptied first), or any other
+    // number (named "flag N" in the trace and in errorCallback). A C++ exception that escapes the module
+    // becomes the block's error as well.
     void callback(zupFunctionType entry, int flag);
 
     bool hasError() const { return error_.has_value(); }
@@ -208,7 +213,8 @@ class Model : public ModelQueries {
     Model& operator=(const Model&) = delete;
 
     const std::string& name() const { return name_; }
-    // Adds a block; a handle of 0 gets the next free host handle (1.0001, 2.0001, ...).
+    // Adds a block; a handle of 0 gets the next free host handle (1.0001, 2.0001, ...). Throws
+    // std::invalid_argument for a name or a handle that another block already has.
     BlockSpec& addBlock(BlockSpec spec);
     std::vector<BlockSpec>& blocks() { return blocks_; }
     BlockSpec* find(const std::string& blockName);

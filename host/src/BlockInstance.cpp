@@ -294,8 +294,8 @@ struct BlockInstanceAccess {
     }
 };
 
-BlockInstance::BlockInstance(BlockSpec spec, const HostSettings& settings)
-    : spec_(std::move(spec)),
+BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings)
+    : spec_(std::move(description)),
       settings_(settings),
       block_(std::make_unique<HostBlock>()),
       impl_(std::make_unique<Impl>()) {

@@ -224,13 +224,13 @@ TEST(BlockInstanceParameters, StructureSampleTimeAndExtras) {
     };
     for (const ParameterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        quonix::BlockSpec spec;
-        spec.name = "p";
-        spec.handle = 7.0001;
-        spec.parameters = c.parameters;
-        spec.parameterCount = c.parameterCount;
-        spec.sampleTime = 0.25;
-        quonix::BlockInstance inst(spec, quonix::HostSettings{});
+        quonix::BlockSpec block;
+        block.name = "p";
+        block.handle = 7.0001;
+        block.parameters = c.parameters;
+        block.parameterCount = c.parameterCount;
+        block.sampleTime = 0.25;
+        quonix::BlockInstance inst(block, quonix::HostSettings{});
         const HostBlock& b = inst.block();
         ASSERT_EQ(b.numSFcnParams, c.expectedCount);
         EXPECT_EQ(b.sfcnParams == nullptr, c.expectedCount == 0);

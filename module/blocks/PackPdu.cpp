@@ -177,9 +177,10 @@ void writeRecord(HostBlock* S, ErrorBuffer& buffer, const SignalLists& lists) {
     const int32_t vectorKind = SSWRITE_VALUE_DTYPE_VECT;
     const int32_t int32Id = kInt32;
     const int32_t int8Id = kInt8;
-    const int32_t* offsets = reinterpret_cast<const int32_t*>(lists.offsets.data());
-    const int32_t* byteOrders = reinterpret_cast<const int32_t*>(lists.byteOrders.data());
-    const int8_t* byteSizes = lists.byteSizes.data();
+    // The writer takes each vector as an untyped pointer and reads it as the data type id says.
+    const void* offsets = lists.offsets.data();
+    const void* byteOrders = lists.byteOrders.data();
+    const void* byteSizes = lists.byteSizes.data();
     ssWriteQRXParamSettings(S, 3,                                                        //
                             vectorKind, "SignalsOffset", offsets, count, int32Id,        //
                             vectorKind, "SignalsEndianess", byteOrders, count, int32Id,  //

@@ -7,9 +7,6 @@
 #include "PduFixture.hpp"
 #include "blocks/BlockFactories.hpp"
 #include "blocks/PackPdu.hpp"
-#include "blocks/ReadPdu.hpp"
-#include "blocks/UnpackPdu.hpp"
-#include "blocks/WritePdu.hpp"
 
 namespace korlix_test {
 namespace {
@@ -24,28 +21,19 @@ TEST(PduByteSizes, UnknownTypeStopsTheRebuildAtThatSignal) {
         std::vector<int8_t> sizes;
         const char* portShape;
     };
+    const std::string unknown = "Unrecognized data type for input number ";
+    // clang-format off
     const std::vector<Row> rows = {
-        {"Pack PDU",
-         SignalPorts::Inputs,
-         {3, 5, 42, 8},
-         "Error in Pack PDU block for PDU PDU_Body: Unrecognized data type for input number 2.\n",
-         {1, 2},
-         "in{-1x-1FA -1x-1FA -1x-1 -1x-1} out{-1x-1 -1x-1 -1x-1 -1x-1}"},
-        {"Pack PDU",
-         SignalPorts::Inputs,
-         {-1, 3},
-         "Error in Pack PDU block for PDU PDU_Body: Unrecognized data type for input number 0.\n",
-         {},
-         "in{-1x-1 -1x-1} out{-1x-1 -1x-1}"},
+        {"Pack PDU", SignalPorts::Inputs, {3, 5, 42, 8}, "Error in Pack PDU block for PDU PDU_Body: " + unknown + "2.\n",
+         {1, 2}, "in{-1x-1FA -1x-1FA -1x-1 -1x-1} out{-1x-1 -1x-1 -1x-1 -1x-1}"},
+        {"Pack PDU", SignalPorts::Inputs, {-1, 3}, "Error in Pack PDU block for PDU PDU_Body: " + unknown + "0.\n",
+         {}, "in{-1x-1 -1x-1} out{-1x-1 -1x-1}"},
         // The unpack block names the signal an input number as well, and touches no port attribute.
-        {"Unpack PDU",
-         SignalPorts::Outputs,
-         {0, 9},
-         "Error in Unpack PDU block for PDU PDU_Body: Unrecognized data type for input number 1.\n",
-         {8},
-         "in{-1x-1 -1x-1} out{-1x-1 -1x-1}"},
+        {"Unpack PDU", SignalPorts::Outputs, {0, 9}, "Error in Unpack PDU block for PDU PDU_Body: " + unknown + "1.\n",
+         {8}, "in{-1x-1 -1x-1} out{-1x-1 -1x-1}"},
         {"Pack PDU", SignalPorts::Inputs, {}, "", {}, "in{} out{}"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.error);
         quonix::BlockSpec spec;
@@ -84,6 +72,7 @@ TEST(PduClosingSetUp, ModesFieldAndExecutionSystemCode) {
         std::vector<int32_t> setterCalls;
         int32_t execSysAfter;
     };
+    // clang-format off
     const std::vector<Row> rows = {
         {korlix::makeReadPdu, "FlexRayReadPDU", {}, true, {0}, 0},
         {korlix::makeReadPdu, "FlexRayReadPDU", {}, false, {}, 0},
@@ -93,6 +82,7 @@ TEST(PduClosingSetUp, ModesFieldAndExecutionSystemCode) {
         {korlix::makePackPdu, "FlexRayPackPDU", {}, true, {}, 3},
         {korlix::makeUnpackPdu, "FlexRayUnpackPDU", {}, true, {}, 3},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.maskType) + (row.offerSetter ? " with setter" : " without setter"));
         quonix::BlockSpec spec;

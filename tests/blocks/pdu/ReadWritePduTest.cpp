@@ -9,132 +9,69 @@ namespace {
 
 constexpr const char* kRead = "FlexRayReadPDU";
 constexpr const char* kWrite = "FlexRayWritePDU";
-// After the closing set-up (integer work vector 1) and without it (the framework's presets).
-constexpr const char* kClosedIw1 = "iw=1 rw=0 pw=0 st=1 opt=282020 flags=100000";
-constexpr const char* kNotClosed = "iw=0 rw=0 pw=0 st=1 opt=2000 flags=0";
+const std::string kMissing = "Unable to find variable or field \"";
+const std::string kInParams = "\" in the s-function parameters";
 
 class ReadWritePdu : public PduFixture {};
 
-TEST_F(ReadWritePdu, PortShapesFollowLengthSwitchesAndLabel) {
+TEST_F(ReadWritePdu, SetUpShapesPortsOrStopsAtTheFirstFailure) {
     struct Row {
         const char* maskType;
         Params overrides;
         const char* ports;
-        const char* closing;
+        bool closed;
+        std::string error = "";
+        HostKnobs knobs = {};
     };
+    // clang-format off
     const std::vector<Row> rows = {
-        {kRead, {}, "in{} out{3x8}", kClosedIw1},
-        {kRead, {{"PduLength", "0"}}, "in{} out{3x1}", kClosedIw1},
-        {kRead, {{"EnableUSO", "on"}}, "in{} out{3x8 8x1}", kClosedIw1},
-        {kRead, {{"EnableUpdtBit", "on"}}, "in{} out{3x8 8x1}", kClosedIw1},
-        {kRead, {{"EnableUSO", "on"}, {"EnableUpdtBit", "on"}}, "in{} out{3x8 8x1 8x1}", kClosedIw1},
-        {kRead, {{"EnableUSO", "On"}, {"EnableUpdtBit", "on "}}, "in{} out{3x8}", kClosedIw1},
-        {kRead, {{"PduLength", "2147483647"}}, "in{} out{3x2147483647}", kClosedIw1},
-        // Placeholder labels end the set-up early: ports as far as set, no closing set-up, no error.
-        {kRead, {{"PduLabel", "<>"}, {"EnableUSO", "on"}}, "in{} out{3x8 8x1}", kNotClosed},
-        {kRead, {{"PduLabel", "<No configuration data found>"}}, "in{} out{3x8}", kNotClosed},
-        {kRead, {{"PduLabel", "<No receive frame found>"}}, "in{} out{3x8}", kClosedIw1},
-        {kWrite, {}, "in{3x8FA} out{}", kClosedIw1},
-        {kWrite, {{"PduLength", "0"}}, "in{3x1FA} out{}", kClosedIw1},
-        {kWrite, {{"PduLabel", "<>"}}, "in{3x8F} out{}", kNotClosed},
-        {kWrite, {{"PduLabel", "<No configuration data found>"}}, "in{3x8F} out{}", kNotClosed},
+        {kRead, {}, "in{} out{3x8}", true},
+        {kRead, {{"PduLength", "0"}, {"EnableUpdtBit", "on"}}, "in{} out{3x1 8x1}", true},
+        {kRead, {{"EnableUSO", "on"}, {"EnableUpdtBit", "on"}}, "in{} out{3x8 8x1 8x1}", true},
+        {kRead, {{"EnableUSO", "On"}, {"EnableUpdtBit", "on "}}, "in{} out{3x8}", true},
+        {kRead, {{"PduLength", "2147483647"}}, "in{} out{3x2147483647}", true},
+        {kWrite, {}, "in{3x8FA} out{}", true},
+        {kWrite, {{"PduLength", "0"}}, "in{3x1FA} out{}", true},
+        // Placeholder labels end the set-up early without an error; other labels of that kind do not.
+        {kRead, {{"PduLabel", "<>"}, {"EnableUSO", "on"}}, "in{} out{3x8 8x1}", false},
+        {kRead, {{"PduLabel", "<No receive frame found>"}}, "in{} out{3x8}", true},
+        {kWrite, {{"PduLabel", "<No configuration data found>"}}, "in{3x8F} out{}", false},
+        // A refused port count stops without a message.
+        {kRead, {{"EnableUSO", "on"}, {"EnableUpdtBit", "on"}}, "in{} out{}", false, "", {.maxPorts = 2}},
+        {kWrite, {}, "in{} out{}", false, "", {.maxPorts = 0}},
+        {kRead, {}, "in{} out{}", false, "2 input args expected, 3 passed", {.parameterCount = 3}},
+        {kWrite, {}, "in{-1x-1} out{}", false, "2 input args expected, 1 passed", {.parameterCount = 1}},
+        {kRead, {{"EnableUSO", kRemove}, {"PduLength", kRemove}}, "in{} out{}", false, kMissing + "EnableUSO" + kInParams},
+        {kRead, {{"EnableUpdtBit", kNoText}}, "in{} out{}", false, kMissing + "EnableUpdtBit" + kInParams},
+        {kRead, {{"PduLength", kRemove}, {"PduLabel", kRemove}, {"EnableUSO", "on"}}, "in{} out{-1x-1 8x1}", false,
+         kMissing + "PduLength" + kInParams},
+        {kRead, {{"PduLength", ""}}, "in{} out{-1x-1}", false, "Error converting empty string to uint32."},
+        {kRead, {{"PduLabel", kRemove}}, "in{} out{3x8}", false, kMissing + "PduLabel" + kInParams},
+        {kWrite, {{"PduLength", "abc"}}, "in{3x-1F} out{}", false, "Error converting string abc to uint32."},
+        {kWrite, {{"PduLabel", kRemove}, {"PduLength", "12"}}, "in{3x12F} out{}", false, kMissing + "PduLabel" + kInParams},
+        // A length beyond the largest port width has its own message, never a negative width.
+        {kRead, {{"PduLength", "2147483648"}}, "in{} out{-1x-1}", false,
+         "PduLength 2147483648 exceeds the largest port width 2147483647."},
+        {kWrite, {{"PduLength", "4000000000"}}, "in{3x-1F} out{}", false,
+         "PduLength 4000000000 exceeds the largest port width 2147483647."},
     };
+    // clang-format on
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.maskType) + " " + row.ports);
-        quonix::BlockInstance& inst = setUp(row.maskType, row.overrides);
-        EXPECT_EQ(errorText(inst), "");
-        EXPECT_EQ(portShape(inst.block()), row.ports);
-        EXPECT_EQ(closingState(inst.block()), row.closing);
-    }
-}
-
-TEST_F(ReadWritePdu, SetUpErrorsNameTheFirstFailureAndKeepEarlierPorts) {
-    struct Row {
-        const char* maskType;
-        Params overrides;
-        int parameterCount;
-        const char* error;
-        const char* ports;
-    };
-    const std::vector<Row> rows = {
-        {kRead, {}, 3, "2 input args expected, 3 passed", "in{} out{}"},
-        {kWrite, {}, 1, "2 input args expected, 1 passed", "in{-1x-1} out{}"},
-        {kRead,
-         {{"EnableUSO", kRemove}, {"PduLength", kRemove}},
-         2,
-         "Unable to find variable or field \"EnableUSO\" in the s-function parameters",
-         "in{} out{}"},
-        {kRead,
-         {{"EnableUpdtBit", kNoText}},
-         2,
-         "Unable to find variable or field \"EnableUpdtBit\" in the s-function parameters",
-         "in{} out{}"},
-        {kRead,
-         {{"PduLength", kRemove}, {"PduLabel", kRemove}, {"EnableUSO", "on"}},
-         2,
-         "Unable to find variable or field \"PduLength\" in the s-function parameters",
-         "in{} out{-1x-1 8x1}"},
-        {kRead, {{"PduLength", ""}}, 2, "Error converting empty string to uint32.", "in{} out{-1x-1}"},
-        {kRead,
-         {{"PduLabel", kRemove}},
-         2,
-         "Unable to find variable or field \"PduLabel\" in the s-function parameters",
-         "in{} out{3x8}"},
-        {kWrite, {{"PduLength", "abc"}}, 2, "Error converting string abc to uint32.", "in{3x-1F} out{}"},
-        {kWrite,
-         {{"PduLabel", kRemove}, {"PduLength", "12"}},
-         2,
-         "Unable to find variable or field \"PduLabel\" in the s-function parameters",
-         "in{3x12F} out{}"},
-        // A length beyond the largest port width is refused with its own message, never a negative width.
-        {kRead,
-         {{"PduLength", "2147483648"}},
-         2,
-         "PduLength 2147483648 exceeds the largest port width 2147483647.",
-         "in{} out{-1x-1}"},
-        {kWrite,
-         {{"PduLength", "4000000000"}},
-         2,
-         "PduLength 4000000000 exceeds the largest port width 2147483647.",
-         "in{3x-1F} out{}"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.maskType) + " " + row.error);
-        quonix::BlockInstance& inst = setUp(row.maskType, row.overrides, row.parameterCount);
+        SCOPED_TRACE(std::string(row.maskType) + " " + row.ports + " " + row.error);
+        quonix::BlockInstance& inst = setUp(row.maskType, row.overrides, row.knobs);
         EXPECT_EQ(errorText(inst), row.error);
-        EXPECT_EQ(inst.errorCallback(), "mdlInitializeSizes");
         EXPECT_EQ(portShape(inst.block()), row.ports);
+        EXPECT_EQ(closingState(inst.block()), expectedClosing(row.maskType, row.closed));
     }
 }
 
-TEST_F(ReadWritePdu, RefusedPortCountStopsWithoutMessage) {
-    struct Row {
-        const char* maskType;
-        Params overrides;
-        int32_t maxPorts;
-        const char* ports;
-    };
-    const std::vector<Row> rows = {
-        {kRead, {}, 0, "in{} out{}"},                                              // one output refused
-        {kRead, {{"EnableUSO", "on"}, {"EnableUpdtBit", "on"}}, 2, "in{} out{}"},  // three refused
-        {kWrite, {}, 0, "in{} out{}"},                                             // one input refused
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.maskType) + " maxPorts " + std::to_string(row.maxPorts));
-        settings_.maxPorts = row.maxPorts;
-        quonix::BlockInstance& inst = setUp(row.maskType, row.overrides);
-        EXPECT_EQ(errorText(inst), "");
-        EXPECT_EQ(portShape(inst.block()), row.ports);
-        EXPECT_EQ(closingState(inst.block()), kNotClosed);
-    }
-}
-
-TEST_F(ReadWritePdu, RecordsAreWrittenWholeFromTheFieldTexts) {
+TEST_F(ReadWritePdu, RecordIsWrittenWholeOrNotAtAll) {
     const std::string longFile(9000, 'f');
     struct Row {
         const char* maskType;
         Params overrides;
-        std::string record;
+        std::string record;  // empty: nothing written
+        std::string error = "";
     };
     const std::vector<Row> rows = {
         {kRead,
@@ -179,45 +116,21 @@ TEST_F(ReadWritePdu, RecordsAreWrittenWholeFromTheFieldTexts) {
              longFile +
              "\"\n"
              "      }\n"},
+        // Fields only the record reads: the first missing one in read order is named.
+        {kRead, {{"SignalIndex", kRemove}}, "", kMissing + "SignalIndex" + kInParams},
+        {kRead, {{"DeviceIndex", kRemove}, {"VXLFile", kNoText}}, "", kMissing + "VXLFile" + kInParams},
+        {kWrite, {{"DeviceIndex", kRemove}, {"PduIndex", kRemove}}, "", kMissing + "PduIndex" + kInParams},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.maskType);
+        SCOPED_TRACE(std::string(row.maskType) + " " + row.error);
         quonix::BlockInstance& inst = setUp(row.maskType, row.overrides);
-        generate(inst);
-        EXPECT_EQ(errorText(inst), "");
-        EXPECT_EQ(recordTexts(inst), std::vector<std::string>{row.record});
-        EXPECT_EQ(inst.record().size(), 1u);  // no work-vector defines, no parameter settings
-    }
-}
-
-TEST_F(ReadWritePdu, RecordFieldMissingReportsAndWritesNothing) {
-    struct Row {
-        const char* maskType;
-        Params overrides;
-        const char* error;
-    };
-    const std::vector<Row> rows = {
-        {kRead,
-         {{"SignalIndex", kRemove}},
-         "Unable to find variable or field \"SignalIndex\" in the s-function parameters"},
-        {kRead,
-         {{"DeviceIndex", kRemove}, {"VXLFile", kNoText}},
-         "Unable to find variable or field \"VXLFile\" in the s-function parameters"},
-        {kWrite,
-         {{"DeviceIndex", kRemove}, {"PduIndex", kRemove}},
-         "Unable to find variable or field \"PduIndex\" in the s-function parameters"},
-        {kWrite,
-         {{"MaskType", kRemove}},
-         "Unable to find variable or field \"MaskType\" in the s-function parameters"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.error);
-        quonix::BlockInstance& inst = setUp(row.maskType, row.overrides);
-        ASSERT_EQ(errorText(inst), "");  // set-up does not read these fields
+        ASSERT_EQ(errorText(inst), "");
         generate(inst);
         EXPECT_EQ(errorText(inst), row.error);
-        EXPECT_EQ(inst.errorCallback(), "mdlQRX");
-        EXPECT_TRUE(inst.record().empty());
+        // Only the record text: no work-vector defines, no parameter settings.
+        EXPECT_EQ(recordTexts(inst),
+                  row.record.empty() ? std::vector<std::string>{} : std::vector{row.record});
+        EXPECT_EQ(inst.record().size(), row.record.empty() ? 0u : 1u);
     }
 }
 

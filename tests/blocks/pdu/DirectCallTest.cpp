@@ -36,9 +36,9 @@ TEST(PduByteSizes, UnknownTypeStopsTheRebuildAtThatSignal) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.error);
-        quonix::BlockSpec spec;
-        spec.name = "sizes";
-        quonix::BlockInstance inst(spec, quonix::HostSettings{});
+        quonix::BlockSpec desc;
+        desc.name = "sizes";
+        quonix::BlockInstance inst(desc, quonix::HostSettings{});
         HostBlock& b = inst.block();
         const auto n = static_cast<int32_t>(row.ids.size());
         ASSERT_TRUE(b.setNumInputPorts(&b, n) != 0 && b.setNumOutputPorts(&b, n) != 0);
@@ -85,10 +85,10 @@ TEST(PduClosingSetUp, ModesFieldAndExecutionSystemCode) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.maskType) + (row.offerSetter ? " with setter" : " without setter"));
-        quonix::BlockSpec spec;
-        spec.name = "closing";
-        spec.parameters = toFields(withOverrides(baseParams(row.maskType), row.overrides));
-        quonix::BlockInstance inst(spec, quonix::HostSettings{});
+        quonix::BlockSpec desc;
+        desc.name = "closing";
+        desc.parameters = toFields(withOverrides(baseParams(row.maskType), row.overrides));
+        quonix::BlockInstance inst(desc, quonix::HostSettings{});
         HostBlock& b = inst.block();
         b.setNumModes = row.offerSetter ? &recordSetter : nullptr;
         b.sizes[HB_SIZE_NUM_MODES] = 7;

@@ -101,21 +101,21 @@ struct HostKnobs {
 class PduFixture : public HostFixture {
   protected:
     quonix::BlockInstance& setUp(const std::string& maskType, const Params& overrides, HostKnobs knobs = {}) {
-        quonix::BlockSpec& spec = addBlock(maskType, withOverrides(baseParams(maskType), overrides), 0.01);
-        spec.parameterCount = knobs.parameterCount;
+        quonix::BlockSpec& desc = addBlock(maskType, withOverrides(baseParams(maskType), overrides), 0.01);
+        desc.parameterCount = knobs.parameterCount;
         settings_.maxPorts = knobs.maxPorts;
         settings_.sizesOnly = knobs.sizesOnly;
-        return initialize(spec.name);
+        return initialize(desc.name);
     }
     // A user edit of the block's dialog before the next model update.
     void edit(const std::string& blockName, const Params& overrides) {
-        quonix::BlockSpec* spec = model_.find(blockName);
-        ASSERT_NE(spec, nullptr);
+        quonix::BlockSpec* desc = model_.find(blockName);
+        ASSERT_NE(desc, nullptr);
         Params current;
-        for (const auto& field : *spec->parameters) {
+        for (const auto& field : *desc->parameters) {
             current.emplace_back(field.name, field.text.value_or(kNoText));
         }
-        spec->parameters = toFields(withOverrides(current, overrides));
+        desc->parameters = toFields(withOverrides(current, overrides));
     }
 };
 

@@ -147,8 +147,8 @@ TEST_F(ReadWritePdu, SampleTimeComesFromTheSecondParameter) {
     for (const char* maskType : {kRead, kWrite, "FlexRayPackPDU", "FlexRayUnpackPDU"}) {
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(maskType) + " " + std::to_string(row.sampleTime));
-            quonix::BlockSpec& spec = addBlock(maskType, baseParams(maskType), row.sampleTime);
-            quonix::BlockInstance& inst = initializeWithSampleTimes(spec.name);
+            quonix::BlockSpec& desc = addBlock(maskType, baseParams(maskType), row.sampleTime);
+            quonix::BlockInstance& inst = initializeWithSampleTimes(desc.name);
             EXPECT_EQ(errorText(inst), "");
             EXPECT_DOUBLE_EQ(inst.block().sampleTime, row.period);
             EXPECT_DOUBLE_EQ(inst.block().sampleOffset, row.offset);

@@ -60,25 +60,25 @@ class HostFixture : public ::testing::Test {
         quonix::releaseHostMemory();
     }
 
-    // Adds a block to the model; returns its name for later lookups.
+    // Adds a block to the model; returns its entry there (a reference valid until the next addBlock).
     quonix::BlockSpec& addBlock(const std::string& maskType, const Params& params, double sampleTime = -1.0,
                                 const std::string& name = "") {
-        quonix::BlockSpec spec;
-        spec.name = name.empty() ? "block" + std::to_string(model_.blocks().size() + 1) : name;
-        spec.maskType = maskType;
-        spec.parameters = toFields(params);
-        spec.sampleTime = sampleTime;
-        return model_.addBlock(std::move(spec));
+        quonix::BlockSpec block;
+        block.name = name.empty() ? "block" + std::to_string(model_.blocks().size() + 1) : name;
+        block.maskType = maskType;
+        block.parameters = toFields(params);
+        block.sampleTime = sampleTime;
+        return model_.addBlock(std::move(block));
     }
 
     // A fresh host structure for the block (a new model update) and the registration call on it.
     quonix::BlockInstance& initialize(const std::string& blockName) {
-        quonix::BlockSpec* spec = model_.find(blockName);
-        if (spec == nullptr) {
+        quonix::BlockSpec* block = model_.find(blockName);
+        if (block == nullptr) {
             // gtest reports an exception from a test body as that test's failure.
             throw std::invalid_argument("no block named '" + blockName + "' in the test model");
         }
-        instances_[blockName] = std::make_unique<quonix::BlockInstance>(*spec, settings_);
+        instances_[blockName] = std::make_unique<quonix::BlockInstance>(*block, settings_);
         quonix::BlockInstance& inst = *instances_[blockName];
         inst.registration(module_->entry());
         return inst;

@@ -163,6 +163,7 @@ void writeRecord(HostBlock* S, ErrorBuffer& buffer, const SignalLists& lists) {
         {"VXLInitFile", 8, true, vxlInitFile},
         {"VXLFile", 12, true, vxlFile},
     });
+    // The settings follow only a record text the host took (any non-zero answer).
     if (ssWriteQRXString(S, record.c_str()) == 0) {
         return;
     }

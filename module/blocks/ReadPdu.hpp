@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"

@@ -16,25 +16,25 @@ extern "C" void zupFunction(int nLeft, zvArray* left[], int nRight, const zvArra
 namespace {
 
 quonix::BlockSpec specFor(const korlix_bench::Dialog& dialog) {
-    quonix::BlockSpec spec;
-    spec.name = dialog.maskType;
-    spec.maskType = dialog.maskType;
+    quonix::BlockSpec blockSpec;
+    blockSpec.name = dialog.maskType;
+    blockSpec.maskType = dialog.maskType;
     std::vector<quonix::ParamField> fields;
     for (const auto& [name, text] : dialog.fields) {
         fields.push_back({name, text});
     }
-    spec.parameters = std::move(fields);
-    spec.sampleTime = 0.01;
-    return spec;
+    blockSpec.parameters = std::move(fields);
+    blockSpec.sampleTime = 0.01;
+    return blockSpec;
 }
 
 // One query of the stale-handle sweep, exactly as the module makes it: put the handle, evaluate, read the
 // result, clean up.
 void BM_WorkspaceQueryRoundTrip(benchmark::State& state) {
     quonix::Model model("bench");
-    quonix::BlockSpec spec;
-    spec.name = "b";
-    const double handle = model.addBlock(spec).handle;
+    quonix::BlockSpec blockSpec;
+    blockSpec.name = "b";
+    const double handle = model.addBlock(blockSpec).handle;
     for (auto _ : state) {
         zvArray* h = zvCreateDoubleScalar(handle);
         zupPutVariable("global", "KorLix_BlockHandle", h);
@@ -49,7 +49,7 @@ void BM_WorkspaceQueryRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_WorkspaceQueryRoundTrip);
 
 class Idle final : public korlix::BaseFcn {
-public:
+  public:
     void initializeSizes(HostBlock*) override {}
     void initializeSampleTimes(HostBlock*) override {}
     void initializeForHost(HostBlock*) override {}
@@ -88,9 +88,9 @@ void BM_InitializeSizes(benchmark::State& state) {
     const auto& dialog = all[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(dialog.maskType);
     quonix::Model model("bench");
-    quonix::BlockSpec& spec = model.addBlock(specFor(dialog));
+    quonix::BlockSpec& blockSpec = model.addBlock(specFor(dialog));
     for (auto _ : state) {
-        quonix::BlockInstance inst(spec, quonix::HostSettings{});
+        quonix::BlockInstance inst(blockSpec, quonix::HostSettings{});
         inst.registration(&zupFunction);
         if (inst.hasError()) {
             state.SkipWithError(inst.error()->c_str());
@@ -106,8 +106,8 @@ void BM_WriteQRXRecord(benchmark::State& state) {
     const auto& dialog = all[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(dialog.maskType);
     quonix::Model model("bench");
-    quonix::BlockSpec& spec = model.addBlock(specFor(dialog));
-    quonix::BlockInstance inst(spec, quonix::HostSettings{});
+    quonix::BlockSpec& blockSpec = model.addBlock(specFor(dialog));
+    quonix::BlockInstance inst(blockSpec, quonix::HostSettings{});
     inst.registration(&zupFunction);
     inst.callback(&zupFunction, 101);
     for (auto _ : state) {

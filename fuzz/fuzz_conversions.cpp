@@ -8,7 +8,9 @@
 
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Reads one unsigned number at pos the way the conversions do; false for a failed read.
 bool referenceRead(const std::string& text, std::size_t& pos, uint32_t& value) {

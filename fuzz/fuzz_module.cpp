@@ -3,8 +3,8 @@
 // life of the block: registration, sample times, a simulation step, code generation and a second model
 // update of the same block.
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,23 +15,48 @@ extern "C" void zupFunction(int nLeft, zvArray* left[], int nRight, const zvArra
 
 namespace {
 
-constexpr std::array<const char*, 31> kMaskTypes = {
-    "KORLIXConfig", "KORLIXSignalRead", "KORLIXSignalWrite", "KORLIXPOCStatus", "KORLIXStartStopNetwork",
-    "KORLIXCommitFrame", "KORLIXConsistencyReport", "KORLIXModelUpdate", "ErrorInjection", "ReadFrameSignals",
-    "WriteFrameSignals", "ReadCycleCount", "FlexRayReadPDU", "FlexRayWritePDU", "FlexRayPackPDU",
-    "FlexRayUnpackPDU", "KORLIXWQMConfig", "KORLIXWQMTunnelRead", "KORLIXWQMTunnelWrite", "KORLIXWQMInstRead",
-    "KORLIXWQMInstWrite", "KORLIXStatusCompare", "KORLIXCDUIndexCompare", "KORLIXFrTime",
-    "KORLIXWQMSignalManipFcnCall", "KORLIXWQMBuild", "KORLIXWQMCleanup", "KORLIXWQMDescription", "KORLIXNMWQM",
-    "KORLIXNMRequestComm", ""};
+constexpr std::array<const char*, 31> kMaskTypes = {"KORLIXConfig",
+                                                    "KORLIXSignalRead",
+                                                    "KORLIXSignalWrite",
+                                                    "KORLIXPOCStatus",
+                                                    "KORLIXStartStopNetwork",
+                                                    "KORLIXCommitFrame",
+                                                    "KORLIXConsistencyReport",
+                                                    "KORLIXModelUpdate",
+                                                    "ErrorInjection",
+                                                    "ReadFrameSignals",
+                                                    "WriteFrameSignals",
+                                                    "ReadCycleCount",
+                                                    "FlexRayReadPDU",
+                                                    "FlexRayWritePDU",
+                                                    "FlexRayPackPDU",
+                                                    "FlexRayUnpackPDU",
+                                                    "KORLIXWQMConfig",
+                                                    "KORLIXWQMTunnelRead",
+                                                    "KORLIXWQMTunnelWrite",
+                                                    "KORLIXWQMInstRead",
+                                                    "KORLIXWQMInstWrite",
+                                                    "KORLIXStatusCompare",
+                                                    "KORLIXCDUIndexCompare",
+                                                    "KORLIXFrTime",
+                                                    "KORLIXWQMSignalManipFcnCall",
+                                                    "KORLIXWQMBuild",
+                                                    "KORLIXWQMCleanup",
+                                                    "KORLIXWQMDescription",
+                                                    "KORLIXNMWQM",
+                                                    "KORLIXNMRequestComm",
+                                                    ""};
 
 constexpr std::array<const char*, 44> kFieldNames = {
-    "MaskType", "ConfigValid", "DeviceIndex", "ErrorOut", "BuildQW4400", "BuildQW1400", "BuildQW3400",
-    "VXLInitFile", "VXLFile", "MaxIterations", "PCIBus", "PCISlot", "StartBusComm", "TriggerType",
-    "TriggerEdge", "FrameIndex", "FrameLabel", "StatusVar", "CtrlIndex", "NetworkAction", "NetworkType",
-    "ActionToPerform", "DisableFrameMethod", "NumberOfSignals", "SignalsIndexes", "FrameTiming", "SignalName",
-    "SignalIndex", "DataType", "UseCoded", "EnableRSO", "EnableTSO", "EnableVPort", "SignalGroupIndex",
-    "SignalGroupLabel", "AccessLevel", "SignalsDTypes", "EnableUSO", "EnableVSO", "PduLabel", "PduIndex",
-    "PduLength", "EnableUpdtBit", "SignalsOffsets"};
+    "MaskType",    "ConfigValid",     "DeviceIndex",        "ErrorOut",         "BuildQW4400",
+    "BuildQW1400", "BuildQW3400",     "VXLInitFile",        "VXLFile",          "MaxIterations",
+    "PCIBus",      "PCISlot",         "StartBusComm",       "TriggerType",      "TriggerEdge",
+    "FrameIndex",  "FrameLabel",      "StatusVar",          "CtrlIndex",        "NetworkAction",
+    "NetworkType", "ActionToPerform", "DisableFrameMethod", "NumberOfSignals",  "SignalsIndexes",
+    "FrameTiming", "SignalName",      "SignalIndex",        "DataType",         "UseCoded",
+    "EnableRSO",   "EnableTSO",       "EnableVPort",        "SignalGroupIndex", "SignalGroupLabel",
+    "AccessLevel", "SignalsDTypes",   "EnableUSO",          "EnableVSO",        "PduLabel",
+    "PduIndex",    "PduLength",       "EnableUpdtBit",      "SignalsOffsets"};
 
 constexpr std::array<const char*, 6> kSysTypes = {"host", "wqm", "opalrt", "kvd", "Host", ""};
 
@@ -62,26 +87,26 @@ struct Input {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Input in{data, size};
     quonix::Model model("fuzz");
-    quonix::BlockSpec spec;
-    spec.name = "fuzzed";
+    quonix::BlockSpec blockSpec;
+    blockSpec.name = "fuzzed";
     const uint8_t maskChoice = in.byte();
-    spec.maskType = maskChoice < kMaskTypes.size() ? std::string(kMaskTypes[maskChoice]) : in.text();
+    blockSpec.maskType = maskChoice < kMaskTypes.size() ? std::string(kMaskTypes[maskChoice]) : in.text();
     const uint8_t flags = in.byte();
-    spec.parameterCount = (flags & 0x3) == 3 ? 2 : ((flags & 0x3) == 2 ? 3 : (flags & 0x3));
+    blockSpec.parameterCount = (flags & 0x3) == 3 ? 2 : ((flags & 0x3) == 2 ? 3 : (flags & 0x3));
     if ((flags & 0xc) == 0) {
-        spec.parameterCount = 2;
+        blockSpec.parameterCount = 2;
     }
     const uint8_t sys = in.byte();
     if (sys % 7 == 6) {
-        spec.executionSystem = std::nullopt;
+        blockSpec.executionSystem = std::nullopt;
     } else {
-        spec.executionSystem = quonix::ExecSysAnswer{sys & 0x80 ? "fuzzed error" : "", "target",
-                                                     kSysTypes[sys % 7 % kSysTypes.size()]};
+        blockSpec.executionSystem = quonix::ExecSysAnswer{sys & 0x80 ? "fuzzed error" : "", "target",
+                                                          kSysTypes[sys % 7 % kSysTypes.size()]};
     }
     const double sampleTimes[] = {-1.0, 0.01, -2.0, 0.0};
-    spec.sampleTime = sampleTimes[(flags >> 4) & 0x3];
+    blockSpec.sampleTime = sampleTimes[(flags >> 4) & 0x3];
     if (flags & 0x40) {
-        spec.parameters = std::nullopt;
+        blockSpec.parameters = std::nullopt;
     } else {
         std::vector<quonix::ParamField> fields;
         while (in.size > 0) {
@@ -99,12 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 fields.push_back({name, in.text()});
             }
         }
-        spec.parameters = std::move(fields);
+        blockSpec.parameters = std::move(fields);
     }
     quonix::HostSettings settings;
     settings.sizesOnly = (flags & 0x80) != 0;
     settings.maxPorts = (sys & 0x40) ? 3 : 1024;
-    quonix::BlockSpec& added = model.addBlock(spec);
+    quonix::BlockSpec& added = model.addBlock(blockSpec);
 
     for (int update = 0; update < 2; ++update) {
         quonix::BlockInstance inst(added, settings);

@@ -52,9 +52,9 @@ int32_t dimension(Input& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Input in{data, size};
     quonix::Model model("fuzz");
-    quonix::BlockSpec spec;
-    spec.name = "b";
-    quonix::BlockSpec& added = model.addBlock(spec);
+    quonix::BlockSpec blockSpec;
+    blockSpec.name = "b";
+    quonix::BlockSpec& added = model.addBlock(blockSpec);
     quonix::BlockInstance inst(added, quonix::HostSettings{});
     inst.block().sizes[HB_SIZE_NUM_IWORK] = in.byte() % 4;
     inst.setWriterResult(in.byte() % 8 == 0 ? 0 : 1);
@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     // Storage large enough for any element type and both parts of a split-complex value.
     const bool bounded = rows >= 0 && cols >= 0 && rows <= 16 && cols <= 16;
-    const std::size_t elements = bounded ? static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols + 1) : 0;
+    const std::size_t elements =
+        bounded ? static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols + 1) : 0;
     std::vector<double> re(elements * 2 + 2, 1.5);
     std::vector<double> im(elements * 2 + 2, -2.5);
     std::vector<const char*> texts(bounded ? static_cast<std::size_t>(rows) + 1 : 1, textValue.c_str());
@@ -102,11 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             korlix::ssWriteQRXWorkVect(&inst.block(), vect.c_str(), 1, name.c_str(), rows);
             break;
         default:
-            korlix::ssWriteQRXWorkVect(&inst.block(), vect.c_str(), 2, "PrevTrigInputVal", 1, "CommitTrigger", cols);
+            korlix::ssWriteQRXWorkVect(&inst.block(), vect.c_str(), 2, "PrevTrigInputVal", 1, "CommitTrigger",
+                                       cols);
             break;
     }
     if (bounded) {
-        korlix::ssWriteQRXParamSettings(&inst.block(), 2, 7, "A", re.data(), rows, 0, 1, "B", textValue.c_str());
+        korlix::ssWriteQRXParamSettings(&inst.block(), 2, 7, "A", re.data(), rows, 0, 1, "B",
+                                        textValue.c_str());
     }
     inst.endRecordCapture();
     return 0;

@@ -6,7 +6,7 @@ Usage: scripts/gen-model.py N > model.json
 import json
 import sys
 
-COMMON = {"ConfigValid": "1", "DeviceIndex": "0", "VXLInitFile": "korlix_fr_init.tlc", "VXLFile": "korlix_fr.tlc"}
+COMMON = {"ConfigValid": "1", "DeviceIndex": "0", "VXLInitFile": "korlix_fr_init.kxt", "VXLFile": "korlix_fr.kxt"}
 
 
 def dialog(mask, i):

@@ -451,61 +451,61 @@ ModelDescription parseModel(const std::string& file, const std::string& content)
         v.expectObject(
             b, path,
             {"name", "maskType", "handle", "parameters", "sampleTime", "parameterCount", "executionSystem"});
-        quonix::BlockSpec spec;
+        quonix::BlockSpec blockSpec;
         if (!b.contains("name")) {
             v.fail(path + ".name", "missing required key");
         }
-        spec.name = v.text(b["name"], path + ".name");
-        if (spec.name.empty()) {
+        blockSpec.name = v.text(b["name"], path + ".name");
+        if (blockSpec.name.empty()) {
             v.fail(path + ".name", "a block name must not be empty");
         }
-        if (auto [it, fresh] = byName.emplace(spec.name, i); !fresh) {
-            v.fail(path + ".name", "duplicate block name \"" + spec.name + "\" (also blocks[" +
+        if (auto [it, fresh] = byName.emplace(blockSpec.name, i); !fresh) {
+            v.fail(path + ".name", "duplicate block name \"" + blockSpec.name + "\" (also blocks[" +
                                        std::to_string(it->second) + "])");
         }
         if (b.contains("maskType")) {
-            spec.maskType = v.text(b["maskType"], path + ".maskType");
+            blockSpec.maskType = v.text(b["maskType"], path + ".maskType");
         } else {
-            spec.maskType = std::nullopt;
+            blockSpec.maskType = std::nullopt;
         }
         if (b.contains("handle")) {
-            spec.handle = v.number(b["handle"], path + ".handle");
-            if (spec.handle == 0.0) {
+            blockSpec.handle = v.number(b["handle"], path + ".handle");
+            if (blockSpec.handle == 0.0) {
                 v.fail(path + ".handle", "a block handle must not be 0");
             }
-            if (auto [it, fresh] = byHandle.emplace(spec.handle, i); !fresh) {
+            if (auto [it, fresh] = byHandle.emplace(blockSpec.handle, i); !fresh) {
                 v.fail(path + ".handle", "handle already used by blocks[" + std::to_string(it->second) + "]");
             }
         }
         if (b.contains("parameters")) {
             if (b["parameters"].is_null()) {
-                spec.parameters = std::nullopt;
+                blockSpec.parameters = std::nullopt;
             } else {
-                spec.parameters = v.fields(b["parameters"], path + ".parameters");
+                blockSpec.parameters = v.fields(b["parameters"], path + ".parameters");
             }
         }
         if (b.contains("sampleTime")) {
-            spec.sampleTime = v.number(b["sampleTime"], path + ".sampleTime");
+            blockSpec.sampleTime = v.number(b["sampleTime"], path + ".sampleTime");
         }
         if (b.contains("parameterCount")) {
-            spec.parameterCount = static_cast<int>(
+            blockSpec.parameterCount = static_cast<int>(
                 v.whole(b["parameterCount"], path + ".parameterCount", 0, kMaxParameterCount));
         }
-        spec.executionSystem = b.contains("executionSystem")
+        blockSpec.executionSystem = b.contains("executionSystem")
                                    ? v.executionSystem(b["executionSystem"], path + ".executionSystem")
                                    : execSys;
-        model.blocks.push_back(std::move(spec));
+        model.blocks.push_back(std::move(blockSpec));
     }
     // Blocks without a handle get 1.0001, 2.0001, ... in model order, skipping handles given in the file.
     double next = 1.0;
-    for (auto& spec : model.blocks) {
-        if (spec.handle != 0.0) {
+    for (auto& blockSpec : model.blocks) {
+        if (blockSpec.handle != 0.0) {
             continue;
         }
         while (byHandle.count(next + 0.0001) != 0) {
             next += 1.0;
         }
-        spec.handle = next + 0.0001;
+        blockSpec.handle = next + 0.0001;
         next += 1.0;
     }
 
@@ -516,8 +516,8 @@ ModelDescription parseModel(const std::string& file, const std::string& content)
         }
         std::vector<bool> deleted(model.blocks.size(), false);
         std::vector<FieldNames> names;
-        for (const auto& spec : model.blocks) {
-            names.push_back(namesOf(spec.parameters));
+        for (const auto& blockSpec : model.blocks) {
+            names.push_back(namesOf(blockSpec.parameters));
         }
         for (std::size_t i = 0; i < scenario.size(); ++i) {
             model.scenario.push_back(

@@ -6,8 +6,8 @@ namespace korlix_host {
 
 Session::Session(const ModelDescription& description, zupFunctionType entry)
     : model_(description.name), settings_(description.settings), entry_(entry) {
-    for (const auto& spec : description.blocks) {
-        model_.addBlock(spec);
+    for (const auto& blockSpec : description.blocks) {
+        model_.addBlock(blockSpec);
     }
     instances_.resize(model_.blocks().size());
 }
@@ -80,14 +80,14 @@ void Session::apply(const ScenarioStep& step) {
             break;
         case ScenarioStep::Kind::Set: {
             // The edit reaches the module with the next model update, as a dialog edit in the host does.
-            quonix::BlockSpec& spec = model_.blocks()[step.block];
+            quonix::BlockSpec& blockSpec = model_.blocks()[step.block];
             if (step.parametersNull) {
-                spec.parameters = std::nullopt;
-            } else if (!step.parameters.empty() && !spec.parameters) {
-                spec.parameters = std::vector<quonix::ParamField>{};
+                blockSpec.parameters = std::nullopt;
+            } else if (!step.parameters.empty() && !blockSpec.parameters) {
+                blockSpec.parameters = std::vector<quonix::ParamField>{};
             }
-            if (spec.parameters) {
-                auto& fields = *spec.parameters;
+            if (blockSpec.parameters) {
+                auto& fields = *blockSpec.parameters;
                 for (const auto& name : step.remove) {
                     std::erase_if(fields, [&](const quonix::ParamField& f) { return f.name == name; });
                 }
@@ -102,7 +102,7 @@ void Session::apply(const ScenarioStep& step) {
                 }
             }
             if (step.sampleTime) {
-                spec.sampleTime = *step.sampleTime;
+                blockSpec.sampleTime = *step.sampleTime;
             }
             break;
         }

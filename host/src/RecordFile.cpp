@@ -113,8 +113,8 @@ std::string renderRecordFile(const std::string& modelName, const std::vector<con
         if (block == nullptr || block->record().empty()) {
             continue;
         }
-        out += "\n# block " + quoted(block->spec().name) + " handle " +
-               detail::formatNumber(block->spec().handle) + "\n";
+        out += "\n# block " + quoted(block->blockSpec().name) + " handle " +
+               detail::formatNumber(block->blockSpec().handle) + "\n";
         for (const RecordEntry& entry : block->record()) {
             std::string line = entry.contains("text")
                                    ? entry["text"].get<std::string>()

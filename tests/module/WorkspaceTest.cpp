@@ -22,10 +22,10 @@ class ModuleWorkspaceTest : public ::testing::Test {
         quonix::clearWorkspaces();
         quonix::trace().clear();
         quonix::trace().setEnabled(true);
-        quonix::BlockSpec spec;
-        spec.name = "b";
-        spec.maskType = "KORLIXConfig";
-        handle_ = model_.addBlock(spec).handle;
+        quonix::BlockSpec blockSpec;
+        blockSpec.name = "b";
+        blockSpec.maskType = "KORLIXConfig";
+        handle_ = model_.addBlock(blockSpec).handle;
         arraysBefore_ = quonix::liveArrayCount();
     }
     void TearDown() override {

@@ -151,12 +151,12 @@ std::string renderRecordPair(const nlohmann::json& pair);
 class BlockInstance {
   public:
     // Throws std::invalid_argument when the parameter fields have an empty or repeated name.
-    BlockInstance(BlockSpec spec, const HostSettings& settings);
+    BlockInstance(BlockSpec blockSpec, const HostSettings& settings);
     ~BlockInstance();
     BlockInstance(const BlockInstance&) = delete;
     BlockInstance& operator=(const BlockInstance&) = delete;
 
-    const BlockSpec& spec() const { return spec_; }
+    const BlockSpec& blockSpec() const { return spec_; }
     HostBlock& block() { return *block_; }
     const HostBlock& block() const { return *block_; }
 
@@ -215,7 +215,7 @@ class Model : public ModelQueries {
     const std::string& name() const { return name_; }
     // Adds a block; a handle of 0 gets the next free host handle (1.0001, 2.0001, ...). Throws
     // std::invalid_argument for a name or a handle that another block already has.
-    BlockSpec& addBlock(BlockSpec spec);
+    BlockSpec& addBlock(BlockSpec blockSpec);
     std::vector<BlockSpec>& blocks() { return blocks_; }
     BlockSpec* find(const std::string& blockName);
 

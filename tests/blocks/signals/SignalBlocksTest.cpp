@@ -27,12 +27,12 @@ Params with(Params params, const Params& changes) {
 // clang-format off
 const Params kSigRead = {{"MaskType", kSR}, {"ConfigValid", "1"}, {"SignalName", "EngineSpeed"}, {"SignalIndex", "4"},
     {"DataType", "uint16"}, {"UseCoded", "off"}, {"EnableRSO", "off"}, {"EnableVPort", "off"},
-    {"SignalGroupIndex", "0"}, {"SignalGroupLabel", "Motor"}, {"VXLInitFile", "fr_init.tlc"}, {"VXLFile", "fr_sig.tlc"}};
+    {"SignalGroupIndex", "0"}, {"SignalGroupLabel", "Motor"}, {"VXLInitFile", "fr_init.kxt"}, {"VXLFile", "fr_sig.kxt"}};
 const Params kSigWrite = with(kSigRead, {{"MaskType", kSW}, {"EnableRSO", kDrop}, {"EnableTSO", "on"}});
 const Params kFrameRead = {{"MaskType", kFR}, {"ConfigValid", "1"}, {"DeviceIndex", "0"}, {"FrameLabel", "Status"},
     {"FrameIndex", "7"}, {"AccessLevel", "Coded"}, {"NumberOfSignals", "3"}, {"SignalsIndexes", "2 5 9"},
     {"SignalsDTypes", "uint8 A_INT16 boolean"}, {"EnableUSO", "off"}, {"EnableVSO", "off"},
-    {"VXLInitFile", "fr_init.tlc"}, {"VXLFile", "fr_frame.tlc"}};
+    {"VXLInitFile", "fr_init.kxt"}, {"VXLFile", "fr_frame.kxt"}};
 const Params kFrameWrite = with(kFrameRead, {{"MaskType", kFW}, {"FrameLabel", "Command"}, {"EnableUSO", kDrop},
     {"EnableVSO", kDrop}, {"FrameTiming", "cyclic"}, {"TriggerEdge", "rising"}});
 
@@ -48,8 +48,8 @@ const std::string kSigReadRecord =
     "        EnableVPort      \"off\"\n"
     "        SignalGroupIndex 0\n"
     "        SignalGroupLabel \"Motor\"\n"
-    "        VXLInitFile      \"fr_init.tlc\"\n"
-    "        VXLFile          \"fr_sig.tlc\"\n"
+    "        VXLInitFile      \"fr_init.kxt\"\n"
+    "        VXLFile          \"fr_sig.kxt\"\n"
     "      }\n";
 const std::string kSigWriteRecord =
     "KORLIXSFunParameters {\n"
@@ -63,8 +63,8 @@ const std::string kSigWriteRecord =
     "\t\tEnableVPort      \"off\"\n"
     "        SignalGroupIndex 0\n"
     "        SignalGroupLabel \"Motor\"\n"
-    "        VXLInitFile      \"fr_init.tlc\"\n"
-    "        VXLFile          \"fr_sig.tlc\"\n"
+    "        VXLInitFile      \"fr_init.kxt\"\n"
+    "        VXLFile          \"fr_sig.kxt\"\n"
     "      }\n";
 
 // The frame blocks' record for the base dialogs, with the given label, count, timing and index text.
@@ -84,8 +84,8 @@ std::string frameRecord(const char* mask, const std::string& label, const std::s
                                    "        EnableVSO          \"off\"\n")
                      : std::string("        FrameTiming        \"") + timing + "\"\n"
                                    "        TriggerEdge        \"rising\"\n") +
-        "        VXLInitFile        \"fr_init.tlc\"\n"
-        "        VXLFile            \"fr_frame.tlc\"\n"
+        "        VXLInitFile        \"fr_init.kxt\"\n"
+        "        VXLFile            \"fr_frame.kxt\"\n"
         "      }\n";
 }
 const std::vector<std::string> kIWorkDefines = {"6/6/1x1: NumIWorkDefines 2", "IWorkDefine {",

@@ -1,26 +1,55 @@
-// A block class that only records what the framework asks of it, built into a test copy of the module
-// (korlix_probe) together with a hook that registers one under a handle. Tests use it to watch the
-// dispatch and the lifecycle of block objects without depending on any real block class.
+// A block class that only records what the framework asks of it. The framework tests register it directly;
+// the probe copy of the module (korlix_probe) registers it through korlixProbeInsert.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <stdexcept>
 
-#include "tarvel/host_block.h"
+#include "framework/BaseFcn.hpp"
+#include "quonix/host.hpp"
 
 struct ProbeLog {
-    int constructed = 0;
-    int destroyed = 0;
-    std::vector<std::string> calls;  // "initializeSizes", "outputs -2", ...
-    HostBlock* lastBlock = nullptr;  // the structure of the last initializeSizes
+    int constructed = 0, destroyed = 0;
+    std::size_t traceAtDestruction = 0;  // host calls in the trace when the last object died
+    std::vector<std::string> calls;      // "initializeSizes", "outputs -2", ...
+    HostBlock* lastBlock = nullptr;      // the structure of the last initializeSizes
 };
 
-enum ProbeBehaviour {
-    kProbeQuiet = 0,
-    kProbeThrows = 1,         // initializeSizes throws a std::runtime_error("probe failure")
-    kProbeNegativeSizes = 2,  // initializeSizes writes -1 into size fields 5 and 15 and bit 31 of 23
+// kProbeThrows: initializeSizes throws; kProbeNegativeSizes: it writes -1 into size fields 5 and 15 and
+// bit 31 alone into the option word.
+enum ProbeBehaviour { kProbeQuiet, kProbeThrows, kProbeNegativeSizes };
+
+class ProbeBlock : public korlix::BaseFcn {
+  public:
+    explicit ProbeBlock(ProbeLog* log, int behaviour = kProbeQuiet) : log_(*log), behaviour_(behaviour) {
+        ++log_.constructed;
+    }
+    ~ProbeBlock() override {
+        ++log_.destroyed;
+        log_.traceAtDestruction = quonix::trace().events().size();
+    }
+    void initializeSizes(HostBlock* S) override {
+        log_.calls.push_back("initializeSizes");
+        log_.lastBlock = S;
+        if (behaviour_ == kProbeThrows) {
+            throw std::runtime_error("probe failure");
+        }
+        if (behaviour_ == kProbeNegativeSizes) {
+            S->sizes[5] = S->sizes[15] = -1;
+            S->sizes[HB_SIZE_OPTIONS] = INT32_MIN;
+        }
+    }
+    void initializeSampleTimes(HostBlock*) override { log_.calls.push_back("initializeSampleTimes"); }
+    void initializeForHost(HostBlock*) override { log_.calls.push_back("initializeForHost"); }
+    void start(HostBlock*) override { log_.calls.push_back("start"); }
+    void outputs(HostBlock*, int32_t tid) override { log_.calls.push_back("outputs " + std::to_string(tid)); }
+    void update(HostBlock*, int32_t) override { log_.calls.push_back("update"); }
+    void terminate(HostBlock*) override { log_.calls.push_back("terminate"); }
+    void writeQRXRecord(HostBlock*) override { log_.calls.push_back("writeQRXRecord"); }
+
+  private:
+    ProbeLog& log_;
+    int behaviour_;
 };
 
-// extern "C" void korlixProbeInsert(double handle, ProbeLog* log, int behaviour);
+// extern "C" void korlixProbeInsert(double handle, ProbeLog* log, int behaviour), in korlix_probe.
 using ProbeInsertFn = void (*)(double, ProbeLog*, int);
-inline constexpr const char* kProbeInsertSymbol = "korlixProbeInsert";

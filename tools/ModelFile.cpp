@@ -492,8 +492,8 @@ ModelDescription parseModel(const std::string& file, const std::string& content)
                 v.whole(b["parameterCount"], path + ".parameterCount", 0, kMaxParameterCount));
         }
         blockSpec.executionSystem = b.contains("executionSystem")
-                                   ? v.executionSystem(b["executionSystem"], path + ".executionSystem")
-                                   : execSys;
+                                        ? v.executionSystem(b["executionSystem"], path + ".executionSystem")
+                                        : execSys;
         model.blocks.push_back(std::move(blockSpec));
     }
     // Blocks without a handle get 1.0001, 2.0001, ... in model order, skipping handles given in the file.

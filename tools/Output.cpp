@@ -99,28 +99,29 @@ std::string dump(const Json& j, int indent) {
 
 }  // namespace
 
-std::string renderTable(const Json& report) {
-    std::vector<std::array<std::string, 6>> rows;
-    rows.push_back({"block", "mask type", "inputs", "outputs", "sample time", "status"});
-    std::size_t errors = 0;
-    const Json blocks = report.value("blocks", Json::array());
-    for (const Json& b : blocks) {
-        const std::string mask =
-            b.contains("maskType") && b["maskType"].is_string() ? text(b, "maskType") : "-";
-        rows.push_back(
-            {text(b, "name"), mask, ports(b, "inputs"), ports(b, "outputs"), sampleTime(b), status(b)});
-        if (b.contains("error") && b["error"].is_string() && !b.value("deleted", false)) {
-            ++errors;
-        }
+TableWriter::TableWriter(std::string model) : model_(std::move(model)) {
+    rows_.push_back({"block", "mask type", "inputs", "outputs", "sample time", "status"});
+}
+
+void TableWriter::add(const Json& b) {
+    const std::string mask = b.contains("maskType") && b["maskType"].is_string() ? text(b, "maskType") : "-";
+    rows_.push_back(
+        {text(b, "name"), mask, ports(b, "inputs"), ports(b, "outputs"), sampleTime(b), status(b)});
+    ++blocks_;
+    if (b.contains("error") && b["error"].is_string() && !b.value("deleted", false)) {
+        ++errors_;
     }
+}
+
+std::string TableWriter::finish(const Json* trace) const {
     std::array<std::size_t, 6> width{};
-    for (const auto& row : rows) {
+    for (const auto& row : rows_) {
         for (std::size_t c = 0; c < row.size(); ++c) {
             width[c] = std::max(width[c], row[c].size());
         }
     }
-    std::string out = "model " + text(report, "model") + "\n";
-    for (const auto& row : rows) {
+    std::string out = "model " + model_ + "\n";
+    for (const auto& row : rows_) {
         std::string line;
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
@@ -130,14 +131,24 @@ std::string renderTable(const Json& report) {
         }
         out += line + "\n";
     }
-    out += std::to_string(blocks.size()) + " blocks, " + std::to_string(errors) + " with an error\n";
-    if (report.contains("trace")) {
+    out += std::to_string(blocks_) + " blocks, " + std::to_string(errors_) + " with an error\n";
+    if (trace != nullptr) {
         out += "trace:\n";
-        for (const Json& event : report["trace"]) {
+        for (const Json& event : *trace) {
             out += "  " + dump(event, -1) + "\n";
         }
     }
     return out;
+}
+
+std::string renderTable(const Json& report) {
+    TableWriter table(text(report, "model"));
+    if (report.contains("blocks")) {
+        for (const Json& b : report["blocks"]) {
+            table.add(b);
+        }
+    }
+    return table.finish(report.contains("trace") ? &report["trace"] : nullptr);
 }
 
 std::string renderJson(const Json& report) {
@@ -149,8 +160,9 @@ bool writeFileAtomically(const std::string& target, const std::string& content, 
     const fs::path dir = fs::path(target).parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec)) {
-        error =
-            "cannot write the record file " + target + ": the directory " + dir.string() + " does not exist";
+        error = "cannot write the record file " + target + ": " +
+                (fs::exists(dir, ec) ? dir.string() + " is not a directory"
+                                     : "the directory " + dir.string() + " does not exist");
         return false;
     }
     std::string temp = target + ".tmp.XXXXXX";

@@ -2,7 +2,10 @@
 // all.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -12,6 +15,21 @@ namespace korlix_host {
 // width), sample time and offset, and the status; then the trace, one event per line, when the report has
 // one.
 std::string renderTable(const nlohmann::ordered_json& report);
+
+// The same table built one block at a time, so that a large model's report never has to exist whole.
+class TableWriter {
+  public:
+    explicit TableWriter(std::string model);
+    void add(const nlohmann::ordered_json& block);
+    // The table, then the trace when one is given.
+    std::string finish(const nlohmann::ordered_json* trace) const;
+
+  private:
+    std::string model_;
+    std::vector<std::array<std::string, 6>> rows_;
+    std::size_t blocks_ = 0;
+    std::size_t errors_ = 0;
+};
 // The report as indented JSON. Texts that are not valid UTF-8 (a message cut inside a character) are written
 // with the replacement character instead of failing.
 std::string renderJson(const nlohmann::ordered_json& report);

@@ -115,24 +115,28 @@ void Session::apply(const ScenarioStep& step) {
     }
 }
 
+nlohmann::ordered_json Session::blockReport(std::size_t i, bool withRecord) {
+    auto& blocks = model_.blocks();
+    nlohmann::json entry;
+    if (instances_[i]) {
+        entry = instances_[i]->report(withRecord);
+    } else {
+        // Never set up (deleted before the first model update, or no update ran): the structure as the
+        // host presets it.
+        entry = quonix::BlockInstance(blocks[i], settings_).report(withRecord);
+    }
+    if (blocks[i].deleted) {
+        entry["deleted"] = true;
+    }
+    return nlohmann::ordered_json(entry);
+}
+
 nlohmann::ordered_json Session::report(bool withTrace) {
     nlohmann::ordered_json out;
     out["model"] = model_.name();
     out["blocks"] = nlohmann::ordered_json::array();
-    auto& blocks = model_.blocks();
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        nlohmann::json entry;
-        if (instances_[i]) {
-            entry = instances_[i]->report();
-        } else {
-            // Never set up (deleted before the first model update, or no update ran): the structure as the
-            // host presets it.
-            entry = quonix::BlockInstance(blocks[i], settings_).report();
-        }
-        if (blocks[i].deleted) {
-            entry["deleted"] = true;
-        }
-        out["blocks"].push_back(nlohmann::ordered_json(entry));
+    for (std::size_t i = 0; i < model_.blocks().size(); ++i) {
+        out["blocks"].push_back(blockReport(i, true));
     }
     if (withTrace) {
         out["trace"] = nlohmann::ordered_json(quonix::trace().events());

@@ -42,6 +42,10 @@ class Session {
 
     // The report object: model, blocks (deleted ones marked) and, when asked for, the host trace.
     nlohmann::ordered_json report(bool withTrace);
+    // The report object of block i (as in report()).
+    nlohmann::ordered_json blockReport(std::size_t i, bool withRecord);
+    std::size_t blockCount() { return model_.blocks().size(); }
+    const std::string& modelName() const { return model_.name(); }
     // Whether a block that is still in the model has an error. A deleted block is no longer part of the
     // model, so an error it had before its deletion does not count.
     bool anyError();

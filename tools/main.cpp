@@ -85,6 +85,9 @@ int runTool(const Options& opt) {
             return fail(error);
         }
         korlix_host::Session session(description, module->entry());
+        // The session holds its own copy of the blocks (steps refer to them by position); a large model
+        // need not be kept twice.
+        std::vector<quonix::BlockSpec>().swap(description.blocks);
         if (opt.command == "run") {
             for (const auto& step : description.scenario) {
                 session.apply(step);
@@ -98,8 +101,17 @@ int runTool(const Options& opt) {
                 record = session.generate();
             }
         }
-        const auto report = session.report(opt.trace);
-        reportText = opt.json ? korlix_host::renderJson(report) : korlix_host::renderTable(report);
+        if (opt.json) {
+            reportText = korlix_host::renderJson(session.report(opt.trace));
+        } else {
+            // Row by row: a large model's report never exists whole.
+            korlix_host::TableWriter table(session.modelName());
+            for (std::size_t i = 0; i < session.blockCount(); ++i) {
+                table.add(session.blockReport(i, false));
+            }
+            const nlohmann::ordered_json trace(quonix::trace().events());
+            reportText = table.finish(opt.trace ? &trace : nullptr);
+        }
         blockError = session.anyError();
         // The session's host structures go before the module is unloaded.
     }

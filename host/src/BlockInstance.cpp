@@ -432,7 +432,7 @@ void BlockInstance::endRecordCapture() {
     BlockInstanceAccess::installWriters(*this, false);
 }
 
-nlohmann::json BlockInstance::report() const {
+nlohmann::json BlockInstance::report(bool withRecord) const {
     const HostBlock& b = *block_;
     nlohmann::json inputs = nlohmann::json::array();
     for (const HostInputPort& port : impl_->inputs) {
@@ -453,8 +453,8 @@ nlohmann::json BlockInstance::report() const {
         attributes.push_back(word);
     }
     nlohmann::json record = nlohmann::json::array();
-    for (const RecordEntry& entry : record_) {
-        record.push_back(entry);
+    for (std::size_t i = 0; withRecord && i < record_.size(); ++i) {
+        record.push_back(record_[i]);
     }
     return {
         {"name", spec_.name},

@@ -1,6 +1,7 @@
 // Host-private declarations shared by the sources of libquonix. Nothing here is visible to modules.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -11,9 +12,9 @@
 // The array layout. Elements are stored column by column; a char array keeps one byte per element.
 struct zvArray {
     zvClassID classId = zvDOUBLE_CLASS;
-    std::vector<std::size_t> dims{0, 0};  // rows first, always at least two
-    std::vector<double> re;               // double class: real parts
-    std::vector<double> im;               // double class: imaginary parts, empty unless complex
+    std::array<std::size_t, 2> dims{0, 0};  // rows, columns
+    std::vector<double> re;                 // double class: real parts
+    std::vector<double> im;                 // double class: imaginary parts, empty unless complex
     bool complex = false;
     std::string chars;                    // char class
     std::vector<std::string> fieldNames;  // struct class

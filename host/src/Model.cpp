@@ -23,8 +23,8 @@ BlockSpec& Model::addBlock(BlockSpec block) {
     if (block.handle == 0.0) {
         // Host handles look like 1.0001, 2.0001, ...: the text is parsed so that the double is exactly the
         // one the decimal names, and the trace and the report show it as written.
-        for (long k = 1; block.handle == 0.0; ++k) {
-            std::string text = std::to_string(k) + ".0001";
+        for (; block.handle == 0.0; ++nextHandle_) {
+            std::string text = std::to_string(nextHandle_) + ".0001";
             double candidate = 0.0;
             std::from_chars(text.data(), text.data() + text.size(), candidate);
             if (byHandle(candidate) == nullptr) {
@@ -35,26 +35,20 @@ BlockSpec& Model::addBlock(BlockSpec block) {
         throw std::invalid_argument("block '" + block.name + "' has the handle " +
                                     detail::formatNumber(block.handle) + " of another block");
     }
+    byHandle_.emplace(block.handle, blocks_.size());
+    byName_.emplace(block.name, blocks_.size());
     blocks_.push_back(std::move(block));
     return blocks_.back();
 }
 
 BlockSpec* Model::find(const std::string& blockName) {
-    for (BlockSpec& block : blocks_) {
-        if (block.name == blockName) {
-            return &block;
-        }
-    }
-    return nullptr;
+    const auto it = byName_.find(blockName);
+    return it == byName_.end() ? nullptr : &blocks_[it->second];
 }
 
 const BlockSpec* Model::byHandle(double handle) const {
-    for (const BlockSpec& block : blocks_) {
-        if (block.handle == handle) {
-            return &block;
-        }
-    }
-    return nullptr;
+    const auto it = byHandle_.find(handle);
+    return it == byHandle_.end() ? nullptr : &blocks_[it->second];
 }
 
 std::optional<std::string> Model::maskType(double handle) const {

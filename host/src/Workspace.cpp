@@ -4,19 +4,115 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "HostInternal.hpp"
 
 namespace {
 
-struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+// A workspace holds a handful of variables, and the module stores and clears the same few names thousands of
+// times per model update. A flat list searched by name beats hashing here, and a cleared entry keeps its
+// name's storage so that storing that name again allocates nothing.
+class VariableList {
+  public:
+    zvArray* find(std::string_view name) const {
+        for (const Entry& entry : entries_) {
+            if (entry.value && entry.name == name) {
+                return entry.value.get();
+            }
+        }
+        return nullptr;
+    }
+    void store(std::string_view name, zvArray* value) {
+        Entry* unused = nullptr;
+        for (Entry& entry : entries_) {
+            if (entry.name == name) {
+                entry.value.reset(value);
+                return;
+            }
+            if (!entry.value && unused == nullptr) {
+                unused = &entry;
+            }
+        }
+        if (unused != nullptr) {
+            unused->name.assign(name);
+            unused->value.reset(value);
+        } else {
+            entries_.push_back({std::string(name), quonix::ArrayPtr(value)});
+        }
+    }
+    void erase(std::string_view name) {
+        for (Entry& entry : entries_) {
+            if (entry.name == name) {
+                entry.value.reset();
+            }
+        }
+    }
+    void clear() { entries_.clear(); }
+    template <typename F>
+    void forEach(F f) const {
+        for (const Entry& entry : entries_) {
+            if (entry.value) {
+                f(entry.name);
+            }
+        }
+    }
+
+  private:
+    struct Entry {
+        std::string name;
+        quonix::ArrayPtr value;  // null: a cleared entry whose storage is kept for reuse
+    };
+    std::vector<Entry> entries_;
 };
-using VariableMap = std::unordered_map<std::string, quonix::ArrayPtr, NameHash, std::equal_to<>>;
-using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+
+// Names declared global in "caller", kept the same way.
+class NameList {
+  public:
+    bool empty() const { return count_ == 0; }
+    bool contains(std::string_view name) const {
+        for (const auto& [text, used] : names_) {
+            if (used && text == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void add(std::string_view name) {
+        if (contains(name)) {
+            return;
+        }
+        ++count_;
+        for (auto& [text, used] : names_) {
+            if (!used) {
+                text.assign(name);
+                used = true;
+                return;
+            }
+        }
+        names_.emplace_back(std::string(name), true);
+    }
+    bool erase(std::string_view name) {
+        for (auto& [text, used] : names_) {
+            if (used && text == name) {
+                used = false;
+                --count_;
+                return true;
+            }
+        }
+        return false;
+    }
+    void clear() {
+        names_.clear();
+        count_ = 0;
+    }
+
+  private:
+    std::vector<std::pair<std::string, bool>> names_;
+    std::size_t count_ = 0;
+};
+
+using VariableMap = VariableList;
+using NameSet = NameList;
 
 struct HostState {
     VariableMap global;
@@ -38,7 +134,7 @@ VariableMap& variables(quonix::detail::Space space) {
 
 bool isDeclared(std::string_view name) {
     const NameSet& declared = state().declaredGlobal;
-    return !declared.empty() && declared.find(name) != declared.end();
+    return !declared.empty() && declared.contains(name);
 }
 
 // Parses "global"/"caller".
@@ -99,9 +195,7 @@ std::vector<std::string> workspaceVariables(const std::string& workspace) {
     if (!parseSpace(workspace.c_str(), space)) {
         return names;
     }
-    for (const auto& entry : variables(space)) {
-        names.push_back(entry.first);
-    }
+    variables(space).forEach([&names](const std::string& name) { names.push_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -141,47 +235,28 @@ const zvArray* findVariable(Space space, std::string_view name) {
     if (space == Space::Caller && isDeclared(name)) {
         space = Space::Global;
     }
-    const VariableMap& vars = variables(space);
-    auto it = vars.find(name);
-    return it != vars.end() ? it->second.get() : nullptr;
+    return variables(space).find(name);
 }
 
 void storeVariable(Space space, std::string_view name, zvArray* value) {
     if (space == Space::Caller && isDeclared(name)) {
         space = Space::Global;
     }
-    VariableMap& vars = variables(space);
-    auto it = vars.find(name);
-    if (it != vars.end()) {
-        it->second.reset(value);
-    } else {
-        vars.emplace(std::string(name), ArrayPtr(value));
-    }
+    variables(space).store(name, value);
 }
 
 void declareGlobal(std::string_view name) {
     // A caller variable of the same name would be hidden by the declaration for good; it is dropped.
-    auto local = state().caller.find(name);
-    if (local != state().caller.end()) {
-        state().caller.erase(local);
-    }
-    if (!isDeclared(name)) {
-        state().declaredGlobal.emplace(name);
-    }
-    if (state().global.find(name) == state().global.end()) {
-        state().global.emplace(std::string(name), ArrayPtr(zvCreateDoubleMatrix(0, 0, zvREAL)));
+    state().caller.erase(name);
+    state().declaredGlobal.add(name);
+    if (state().global.find(name) == nullptr) {
+        state().global.store(name, zvCreateDoubleMatrix(0, 0, zvREAL));
     }
 }
 
 void clearGlobal(std::string_view name) {
-    auto it = state().global.find(name);
-    if (it != state().global.end()) {
-        state().global.erase(it);
-    }
-    auto decl = state().declaredGlobal.find(name);
-    if (decl != state().declaredGlobal.end()) {
-        state().declaredGlobal.erase(decl);
-    }
+    state().global.erase(name);
+    state().declaredGlobal.erase(name);
 }
 
 void clearAllGlobals() {
@@ -190,14 +265,8 @@ void clearAllGlobals() {
 }
 
 void clearCaller(std::string_view name) {
-    auto decl = state().declaredGlobal.find(name);
-    if (decl != state().declaredGlobal.end()) {
-        state().declaredGlobal.erase(decl);
-        return;
-    }
-    auto it = state().caller.find(name);
-    if (it != state().caller.end()) {
-        state().caller.erase(it);
+    if (!state().declaredGlobal.erase(name)) {
+        state().caller.erase(name);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -185,8 +186,8 @@ class BlockInstance {
     void beginRecordCapture();
     void endRecordCapture();
 
-    // The report object of host-tool.md for this block (without "deleted").
-    nlohmann::json report() const;
+    // The report object for this block (without "deleted"); withRecord false leaves "record" empty.
+    nlohmann::json report(bool withRecord = true) const;
 
   private:
     struct Impl;
@@ -227,6 +228,12 @@ class Model : public ModelQueries {
     const BlockSpec* byHandle(double handle) const;
     std::string name_;
     std::vector<BlockSpec> blocks_;
+    // Model positions by handle and by name: the stale-handle sweep asks about every block at every size
+    // initialisation, so these lookups must not walk the model. Names and handles do not change after
+    // addBlock.
+    std::unordered_map<double, std::size_t> byHandle_;
+    std::unordered_map<std::string, std::size_t> byName_;
+    long nextHandle_ = 1;
 };
 
 // Renders the record file: a header naming the model, then for every block with a non-empty record, in the

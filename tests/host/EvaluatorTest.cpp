@@ -1,190 +1,207 @@
-// The command evaluator: statement forms, function calls, quoted texts, and failures that set nothing.
+// The "global" and "caller" workspaces and the command evaluator: statement forms, function calls, quoted
+// texts, global declarations and clear forms, and failures that set nothing.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
+#include <cstdio>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "quonix/host.hpp"
 
 namespace {
 
 using quonix::ArrayPtr;
+using Names = std::vector<std::string>;
 
-// A variable as the tests write it: 'text', a number, [] for an empty double, - for a missing variable.
-std::string show(const char* ws, const char* name) {
-    ArrayPtr a(zupGetVariable(ws, name));
-    if (!a) {
-        return "-";
-    }
-    if (zvIsChar(a.get())) {
-        char* text = zvArrayToString(a.get());
-        std::string out = "'" + std::string(text) + "'";
-        zvFree(text);
-        return out;
-    }
-    if (zvIsEmpty(a.get())) {
-        return "[]";
-    }
-    std::ostringstream out;
-    out << zvGetScalar(a.get());
-    return out.str();
+int put(const char* ws, const char* name, double value) {
+    ArrayPtr a(zvCreateDoubleScalar(value));
+    return zupPutVariable(ws, name, a.get());
 }
 
-class Evaluator : public ::testing::Test {
+// A variable as the tests write it: 'text', a number, [] for an empty double, - for a missing variable.
+std::string show(const char* ws, const std::string& name) {
+    ArrayPtr a(zupGetVariable(ws, name.c_str()));
+    char* text = zvArrayToString(a.get());
+    char number[32];
+    std::snprintf(number, sizeof number, "%g", zvGetScalar(a.get()));
+    const std::string shown = text != nullptr      ? "'" + std::string(text) + "'"
+                              : !a                 ? "-"
+                              : zvIsEmpty(a.get()) ? "[]"
+                                                   : number;
+    zvFree(text);
+    return shown;
+}
+
+// Every variable of "caller" as NAME=VALUE, in name order.
+std::string callerVariables() {
+    std::string out;
+    for (const std::string& name : quonix::workspaceVariables("caller")) {
+        out += (out.empty() ? "" : " ") + name + "=" + show("caller", name);
+    }
+    return out;
+}
+
+// The model: "config" 1.0001 with mask type and execution system, "gone" 2.0001 deleted, "bare" 3.0001
+// without mask type and without korlix_get_execsys2.
+class Workspace : public ::testing::Test {
   protected:
     void SetUp() override {
         quonix::clearWorkspaces();
-        quonix::BlockSpec config;
-        config.name = "config";
-        config.maskType = "KORLIXConfig";
-        config.executionSystem = quonix::ExecSysAnswer{"", "target_rt", "host"};
-        model_.addBlock(config);  // 1.0001
-        quonix::BlockSpec gone;
-        gone.name = "gone";
-        gone.maskType = "FlexRayPackPDU";
-        gone.deleted = true;
-        model_.addBlock(gone);  // 2.0001
-        quonix::BlockSpec bare;
-        bare.name = "bare";
-        bare.executionSystem = std::nullopt;
-        model_.addBlock(bare);  // 3.0001
+        model_.addBlock({.name = "config",
+                         .maskType = "KORLIXConfig",
+                         .executionSystem = quonix::ExecSysAnswer{"", "target_rt", "host"}});
+        model_.addBlock({.name = "gone", .maskType = "FlexRayPackPDU", .deleted = true});
+        model_.addBlock({.name = "bare", .maskType = std::nullopt, .executionSystem = std::nullopt});
+        start_ = quonix::liveArrayCount();
     }
-    void TearDown() override { quonix::clearWorkspaces(); }
+    void TearDown() override {
+        quonix::clearWorkspaces();
+        EXPECT_EQ(quonix::liveArrayCount(), start_) << "arrays leaked";
+    }
     quonix::Model model_{"eval"};
+    std::size_t start_ = 0;
 };
+class Evaluator : public Workspace {};
 
-TEST_F(Evaluator, ModelAssignsDistinctHandles) {
-    EXPECT_EQ(model_.blocks()[0].handle, 1.0001);
-    EXPECT_EQ(model_.blocks()[1].handle, 2.0001);
-    EXPECT_EQ(model_.blocks()[2].handle, 3.0001);
-    quonix::BlockSpec same;
-    same.name = "config";
-    EXPECT_THROW(model_.addBlock(same), std::invalid_argument);
-    same.name = "other";
-    same.handle = 2.0001;
-    EXPECT_THROW(model_.addBlock(same), std::invalid_argument);
+TEST_F(Workspace, PutAndGetWorkOnCopies) {
+    ArrayPtr value(zvCreateString("text"));
+    ASSERT_EQ(zupPutVariable("caller", "V", value.get()), 0);
+    value.reset();  // the host keeps its own copy
+    ArrayPtr first(zupGetVariable("caller", "V")), second(zupGetVariable("caller", "V"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(first.get(), second.get());
+    EXPECT_EQ(show("caller", "V"), "'text'");
+    EXPECT_EQ(show("global", "V"), "-");
 }
 
-// Every row starts with globals H (config), D (deleted block), B (bare block) = their handles, caller
-// M = 'old' and P = 'MaskType', then evaluates the command and looks at caller variables M, I, E, X, T.
-struct EvalCase {
-    const char* name;
-    const char* command;
-    int status;
-    std::map<std::string, std::string> expect;
-};
+TEST_F(Workspace, BadArgumentsAreRefused) {
+    ArrayPtr value(zvCreateDoubleScalar(1.0));
+    const std::tuple<const char*, const char*, const zvArray*> cases[] = {
+        {"base", "A", value.get()},     {nullptr, "A", value.get()}, {"caller", "1A", value.get()},
+        {"caller", "A-B", value.get()}, {"caller", "", value.get()}, {"caller", nullptr, value.get()},
+        {"global", "A", nullptr}};
+    for (const auto& [ws, name, array] : cases) {
+        EXPECT_EQ(zupPutVariable(ws, name, array), 1)
+            << (ws ? ws : "(null)") << " " << (name ? name : "(null)");
+    }
+    for (const char* ws : {"global", "caller", "base"}) {
+        EXPECT_TRUE(quonix::workspaceVariables(ws).empty()) << ws;
+    }
+    EXPECT_EQ(zupGetVariable("base", "A"), nullptr);
+    EXPECT_EQ(zupGetVariable("caller", nullptr), nullptr);
+}
+
+TEST_F(Workspace, GlobalDeclarationsAndClearForms) {
+    // From global G1 = 1, G2 = 2 and caller L1 = 3, L2 = 4: the command, both workspaces after it, what
+    // "caller" reads as G1 and P, and whether the probe stored in "caller" lands in "global".
+    struct Case {
+        const char* command;
+        Names globals, callers;
+        const char* reads;
+        const char* probe;
+        bool probeIsGlobal;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"global G1;",                   {"G1", "G2"},      {"L1", "L2"}, "G1=1 P=-",  "G1", true},
+        {"global P;",                    {"G1", "G2", "P"}, {"L1", "L2"}, "G1=- P=[]", "P",  true},
+        {"global G1 P",                  {"G1", "G2", "P"}, {"L1", "L2"}, "G1=1 P=[]", "P",  true},
+        {"global L1;",                   {"G1", "G2", "L1"}, {"L2"},      "G1=- P=-",  "L1", true},
+        {"global G1; clear global G1;",  {"G2"},            {"L1", "L2"}, "G1=- P=-",  "G1", false},
+        {"clear global G2",              {"G1"},            {"L1", "L2"}, "G1=- P=-",  "G2", false},
+        {"global G1;clear global;",      {},                {"L1", "L2"}, "G1=- P=-",  "G1", false},
+        {"clear L1 L2 Nothing;",         {"G1", "G2"},      {},           "G1=- P=-",  "L1", false},
+        {"global G1;clear G1;",          {"G1", "G2"},      {"L1", "L2"}, "G1=- P=-",  "G1", false},
+        {"global G1;clear;",             {"G1", "G2"},      {},           "G1=- P=-",  "G1", false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        quonix::clearWorkspaces();
+        put("global", "G1", 1);
+        put("global", "G2", 2);
+        put("caller", "L1", 3);
+        put("caller", "L2", 4);
+        EXPECT_EQ(zupEvalString(c.command), 0);
+        EXPECT_EQ(quonix::workspaceVariables("global"), c.globals);
+        EXPECT_EQ(quonix::workspaceVariables("caller"), c.callers);
+        EXPECT_EQ("G1=" + show("caller", "G1") + " P=" + show("caller", "P"), c.reads);
+        put("caller", c.probe, 9);
+        EXPECT_EQ(show("global", c.probe) == "9", c.probeIsGlobal);
+    }
+}
+
+TEST_F(Evaluator, ModelAssignsDistinctHandles) {
+    const std::vector<quonix::BlockSpec>& blocks = model_.blocks();
+    EXPECT_EQ((std::vector{blocks[0].handle, blocks[1].handle, blocks[2].handle}),
+              (std::vector{1.0001, 2.0001, 3.0001}));
+    EXPECT_THROW(model_.addBlock({.name = "config", .maskType = {}}), std::invalid_argument);
+    EXPECT_THROW(model_.addBlock({.name = "other", .handle = 2.0001, .maskType = {}}), std::invalid_argument);
+}
 
 TEST_F(Evaluator, StatementListsAndTheirFailures) {
-    const EvalCase cases[] = {
-        {"mask type", "global H;M=get_param(H,'MaskType');", 0, {{"M", "'KORLIXConfig'"}}},
-        {"blanks between tokens",
-         "  global   H ;  M = get_param ( H , 'MaskType' ) ;  ",
-         0,
-         {{"M", "'KORLIXConfig'"}}},
-        {"no final semicolon", "global H\nM=get_param(H,'MaskType')", 0, {{"M", "'KORLIXConfig'"}}},
-        {"parameter name from a variable", "global H;M=get_param(H,P);", 0, {{"M", "'KORLIXConfig'"}}},
-        {"other parameter", "global H;M=get_param(H,'Name');", 1, {{"M", "'old'"}}},
-        {"deleted block", "global D;M=get_param(D,'MaskType');", 1, {{"M", "'old'"}}},
-        {"block without mask type", "global B;M=get_param(B,'MaskType');", 1, {{"M", "'old'"}}},
-        {"handle not visible undeclared", "M=get_param(H,'MaskType');", 1, {{"M", "'old'"}}},
-        {"unknown variable", "M=get_param(Nothing,'MaskType');", 1, {{"M", "'old'"}}},
-        {"unknown function", "global H;M=mask_of(H);", 1, {{"M", "'old'"}}},
-        {"valid handle", "global H;I=ishandle(H);", 0, {{"I", "1"}}},
-        {"deleted handle", "global D;I=ishandle(D);", 0, {{"I", "0"}}},
-        {"text is no handle", "I=ishandle('H');", 0, {{"I", "0"}}},
-        {"empty is no handle", "global Fresh;I=ishandle(Fresh);", 0, {{"I", "0"}}},
-        {"execution system",
-         "global H;[E,X,T]=korlix_get_execsys2(H);",
-         0,
-         {{"E", "''"}, {"X", "'target_rt'"}, {"T", "'host'"}}},
-        {"targets with blanks",
-         "global H;[E X, T] = korlix_get_execsys2( H );",
-         0,
-         {{"E", "''"}, {"X", "'target_rt'"}, {"T", "'host'"}}},
-        {"fewer targets",
-         "global H;[E,X]=korlix_get_execsys2(H);",
-         0,
-         {{"E", "''"}, {"X", "'target_rt'"}, {"T", "-"}}},
-        {"too many targets",
-         "global H;[E,X,T,M]=korlix_get_execsys2(H);",
-         1,
-         {{"E", "-"}, {"X", "-"}, {"T", "-"}, {"M", "'old'"}}},
-        {"missing function",
-         "global B;[E,X,T]=korlix_get_execsys2(B);",
-         1,
-         {{"E", "-"}, {"X", "-"}, {"T", "-"}}},
-        {"failure stops the list", "global H;M=nothing(H);I=ishandle(H);", 1, {{"M", "'old'"}, {"I", "-"}}},
-        {"statements before a syntax error run",
-         "global H;I=ishandle(H);M=get_param(H,'MaskType'",
-         1,
-         {{"I", "1"}, {"M", "'old'"}}},
-        {"semicolon inside a text", "I=ishandle('a;b');", 0, {{"I", "0"}}},
-        {"doubled quote inside a text", "I=ishandle('it''s; fine');", 0, {{"I", "0"}}},
-        {"unterminated text", "I=ishandle('abc);", 1, {{"I", "-"}}},
-        {"missing equals", "global H;M get_param(H,'MaskType');", 1, {{"M", "'old'"}}},
-        {"number argument", "I=ishandle(1.0001);", 1, {{"I", "-"}}},
-        {"trailing garbage", "global H;I=ishandle(H) x;", 1, {{"I", "-"}}},
-        {"empty target list", "global H;[]=ishandle(H);", 1, {}},
-        {"bare global", "global;", 1, {}},
-        {"empty command", "", 0, {{"M", "'old'"}}},
+    // Globals H, D, B hold the handles of config, gone and bare (KorLix_BlockHandle that of config as well),
+    // P holds 'MaskType', "caller" holds M = 'old'. The row gives the command, its status and then "caller".
+    // clang-format off
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"global H;M=get_param(H,'MaskType');",                  0, "M='KORLIXConfig'"},
+        {"  global   H ;  M = get_param ( H , 'MaskType' ) ;  ", 0, "M='KORLIXConfig'"},
+        {"global H\nM=get_param(H,'MaskType')",                  0, "M='KORLIXConfig'"},
+        {"global H P;M=get_param(H,P);",                         0, "M='KORLIXConfig'"},
+        {"global KorLix_BlockHandle;KorLix_IsHandle=ishandle(KorLix_BlockHandle);", 0, "KorLix_IsHandle=1 M='old'"},
+        {"global H;M=get_param(H,'Name');",                      1, "M='old'"},
+        {"global D;M=get_param(D,'MaskType');",                  1, "M='old'"},
+        {"global B;M=get_param(B,'MaskType');",                  1, "M='old'"},
+        {"M=get_param(H,'MaskType');",                           1, "M='old'"},  // H not declared
+        {"global H;M=mask_of(H);",                               1, "M='old'"},
+        {"global H;I=ishandle(H);",                              0, "I=1 M='old'"},
+        {"global D;I=ishandle(D);",                              0, "I=0 M='old'"},
+        {"I=ishandle('H');",                                     0, "I=0 M='old'"},
+        {"global Fresh;I=ishandle(Fresh);",                      0, "I=0 M='old'"},
+        {"global H;[E,X,T]=korlix_get_execsys2(H);",             0, "E='' M='old' T='host' X='target_rt'"},
+        {"global H;[E X, T] = korlix_get_execsys2( H );",        0, "E='' M='old' T='host' X='target_rt'"},
+        {"global H;[E,X]=korlix_get_execsys2(H);",               0, "E='' M='old' X='target_rt'"},
+        {"global H;[E,X,T,M]=korlix_get_execsys2(H);",           1, "M='old'"},
+        {"global B;[E,X,T]=korlix_get_execsys2(B);",             1, "M='old'"},
+        {"global H;M=nothing(H);I=ishandle(H);",                 1, "M='old'"},
+        {"global H;I=ishandle(H);M=get_param(H,'MaskType'",      1, "I=1 M='old'"},
+        {"I=ishandle('a;b');",                                   0, "I=0 M='old'"},
+        {"I=ishandle('it''s; fine');",                           0, "I=0 M='old'"},
+        {"I=ishandle('abc);",                                    1, "M='old'"},
+        {"global H;M get_param(H,'MaskType');",                  1, "M='old'"},
+        {"I=ishandle(1.0001);",                                  1, "M='old'"},
+        {"global H;I=ishandle(H) x;",                            1, "M='old'"},
+        {"global H;[]=ishandle(H);",                             1, "M='old'"},
+        {"global;",                                              1, "M='old'"},
+        {"",                                                     0, "M='old'"},
     };
-    for (const EvalCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    // clang-format on
+    for (const auto& [command, status, caller] : cases) {
+        SCOPED_TRACE(command);
         quonix::clearWorkspaces();
-        const std::pair<const char*, double> handles[] = {{"H", 1.0001}, {"D", 2.0001}, {"B", 3.0001}};
-        for (const auto& [name, handle] : handles) {
-            ArrayPtr h(zvCreateDoubleScalar(handle));
-            zupPutVariable("global", name, h.get());
-        }
+        put("global", "H", 1.0001);
+        put("global", "D", 2.0001);
+        put("global", "B", 3.0001);
+        put("global", "KorLix_BlockHandle", 1.0001);
         ArrayPtr old(zvCreateString("old")), parameter(zvCreateString("MaskType"));
         zupPutVariable("caller", "M", old.get());
-        zupPutVariable("caller", "P", parameter.get());
-
-        EXPECT_EQ(zupEvalString(c.command), c.status);
-        for (const auto& [name, value] : c.expect) {
-            EXPECT_EQ(show("caller", name.c_str()), value) << name;
-        }
+        zupPutVariable("global", "P", parameter.get());
+        EXPECT_EQ(zupEvalString(command), status);
+        EXPECT_EQ(callerVariables(), caller);
     }
 }
 
 TEST_F(Evaluator, NoModelMakesEveryQueryFail) {
     quonix::setModelQueries(nullptr);
-    ArrayPtr h(zvCreateDoubleScalar(1.0001));
-    zupPutVariable("global", "H", h.get());
+    put("global", "H", 1.0001);
     for (const char* command : {"global H;M=get_param(H,'MaskType');", "global H;M=ishandle(H);",
                                 "global H;[M]=korlix_get_execsys2(H);"}) {
-        SCOPED_TRACE(command);
-        EXPECT_EQ(zupEvalString(command), 1);
-        EXPECT_EQ(show("caller", "M"), "-");
+        EXPECT_EQ(zupEvalString(command), 1) << command;
+        EXPECT_EQ(show("caller", "M"), "-") << command;
     }
     quonix::setModelQueries(&model_);
     EXPECT_EQ(zupEvalString(nullptr), 1);
-}
-
-// The queries the block library sends, run as it runs them: the workspaces end as they started.
-TEST_F(Evaluator, QueryProtocolLeavesNothingBehind) {
-    std::size_t arrays = quonix::liveArrayCount();
-    const char* rounds[][2] = {
-        {"global KorLix_BlockHandle;KorLix_BlockMaskType=get_param(KorLix_BlockHandle,'MaskType');",
-         "clear global KorLix_BlockHandle; clear KorLix_BlockMaskType;"},
-        {"global KorLix_BlockHandle;[KorLix_ErrMsg,KorLix_ExecSys,KorLix_SysType]=korlix_get_execsys2("
-         "KorLix_BlockHandle);",
-         "clear global KorLix_BlockHandle;clear KorLix_ExecSys KorLix_SysType KorLix_ErrMsg;"},
-        {"global KorLix_BlockHandle;KorLix_IsHandle=ishandle(KorLix_BlockHandle);",
-         "clear global KorLix_BlockHandle;clear KorLix_IsHandle;"},
-    };
-    for (const auto& round : rounds) {
-        SCOPED_TRACE(round[0]);
-        ArrayPtr h(zvCreateDoubleScalar(1.0001));
-        ASSERT_EQ(zupPutVariable("global", "KorLix_BlockHandle", h.get()), 0);
-        EXPECT_EQ(zupEvalString(round[0]), 0);
-        EXPECT_FALSE(quonix::workspaceVariables("caller").empty());
-        EXPECT_EQ(zupEvalString(round[1]), 0);
-        EXPECT_TRUE(quonix::workspaceVariables("global").empty());
-        EXPECT_TRUE(quonix::workspaceVariables("caller").empty());
-    }
-    EXPECT_EQ(quonix::liveArrayCount(), arrays);
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         while (in.size > 0) {
             const uint8_t pick = in.byte();
             std::string name = pick < kFieldNames.size() ? kFieldNames[pick] : in.text();
-            bool seen = name.empty();
+            bool seen = name.empty() || name.find('\0') != std::string::npos;
             for (const auto& field : fields) {
                 seen = seen || field.name == name;
             }

@@ -184,6 +184,14 @@ bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows
     }
     // Kinds 9 and 10: separate real and imaginary parts; the imaginary part is read only for complex data.
     const auto* parts = static_cast<const void* const*>(value);
+    if (parts == nullptr) {
+        // An empty value may come without its pair of parts; anything else needs them.
+        if (count > 0) {
+            return false;
+        }
+        static const void* const kNoParts[2] = {nullptr, nullptr};
+        parts = kNoParts;
+    }
     if (count > 0 && (parts[0] == nullptr || (complex && parts[1] == nullptr))) {
         return false;
     }

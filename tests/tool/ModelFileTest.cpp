@@ -2,204 +2,137 @@
 // defaults.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "ModelFile.hpp"
 
 namespace {
 
-using korlix_host::ModelFileError;
-using korlix_host::parseModel;
-using Kind = korlix_host::ScenarioStep::Kind;
-
+// The message for a file dir/m.json with this content, without the file name (checked here) in front.
 std::string errorOf(const std::string& content) {
     try {
-        parseModel("dir/m.json", content);
-    } catch (const ModelFileError& e) {
-        return e.what();
+        korlix_host::parseModel("dir/m.json", content);
+    } catch (const korlix_host::ModelFileError& e) {
+        const std::string message = e.what();
+        return message.rfind("dir/m.json: ", 0) == 0 ? message.substr(12) : "(no file name) " + message;
     }
     return "(accepted)";
 }
 
-struct BadCase {
-    const char* what;
-    std::string content;
-    std::string message;
-};
-
-std::string nested(int depth) {
-    std::string s;
-    for (int i = 0; i < depth; ++i) {
-        s += "{\"a\":";
-    }
-    return s + "1" + std::string(static_cast<std::size_t>(depth), '}');
+std::string syntax(int line, int column, const std::string& what) {
+    return "not valid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
+           ": syntax error while parsing value - " + what;
 }
-
-std::string path63() {
-    std::string p = "a";
-    for (int i = 1; i < 64; ++i) {
-        p += ".a";
-    }
-    return p;
-}
-
-const char* const kTwoBlocks =
-    R"({"blocks": [{"name": "A", "parameters": {"X": "1"}}, {"name": "B"}], "scenario": )";
 
 TEST(ModelFile, RefusesBadFilesNamingThePlace) {
-    const std::vector<BadCase> cases = {
-        {"syntax", "{\"blocks\": [\n  {\"name\": }]}",
-         "dir/m.json: not valid JSON at line 2, column 12: syntax error while parsing value - unexpected "
-         "'}'; "
-         "expected '[', '{', or a literal"},
-        {"truncated", "{\"blocks\": [",
-         "dir/m.json: not valid JSON at line 1, column 13: syntax error while "
-         "parsing value - unexpected end of input; expected '[', '{', or a literal"},
-        {"binary", std::string("\x7f\x45\x4c\x46\x00", 5),
-         "dir/m.json: not valid JSON at line 1, column 1: syntax error while parsing value - invalid "
-         "literal; "
-         "last read: '<U+007F>'"},
-        {"high bytes", "{\"model\": \xff}",
-         "dir/m.json: not valid JSON at line 1, column 11: syntax error while parsing value - invalid "
-         "literal; "
-         "last read: '\"model\": <U+00FF>'"},
-        {"control key", "{\"blocks\": [], \"a\\u0001\": 1}", "dir/m.json: [\"a\\u0001\"]: unknown key"},
-        {"empty", "",
-         "dir/m.json: not valid JSON at line 1, column 1: syntax error while parsing value - "
-         "unexpected end of input; expected '[', '{', or a literal"},
-        {"huge number", "{\"blocks\": [], \"model\": 1e999}",
-         "dir/m.json: not valid JSON at line 1, column 29: number overflow parsing '1e999'"},
-        {"too deep", nested(70), "dir/m.json: " + path63() + ": nested deeper than 64 levels"},
-        {"duplicate key", R"({"blocks": [{"name": "A", "name": "B"}]})",
-         "dir/m.json: blocks[0].name: duplicate key"},
-        {"not an object", "[]", "dir/m.json: the model must be a JSON object, not an array"},
-        {"unknown top key", R"({"blocks": [], "blokcs": []})", "dir/m.json: blokcs: unknown key"},
-        {"unknown block key", R"({"blocks": [{"name": "A", "sampletime": 1}]})",
-         "dir/m.json: blocks[0].sampletime: unknown key"},
-        {"odd key", R"({"blocks": [], "hostLimits": {"max ports": 1}})",
-         "dir/m.json: hostLimits[\"max ports\"]: unknown key"},
-        {"missing blocks", R"({"model": "x"})", "dir/m.json: blocks: missing required key"},
-        {"missing name", R"({"blocks": [{"maskType": "KORLIXConfig"}]})",
-         "dir/m.json: blocks[0].name: missing required key"},
-        {"name type", R"({"blocks": [{"name": 7}]})",
-         "dir/m.json: blocks[0].name: must be a text, not a number"},
-        {"sample time type", R"({"blocks": [{"name": "A", "sampleTime": "0.1"}]})",
-         "dir/m.json: blocks[0].sampleTime: must be a number, not a text"},
-        {"count fraction", R"({"blocks": [{"name": "A", "parameterCount": 2.5}]})",
-         "dir/m.json: blocks[0].parameterCount: must be a whole number from 0 to 64"},
-        {"count huge", R"({"blocks": [{"name": "A", "parameterCount": 18446744073709551615}]})",
-         "dir/m.json: blocks[0].parameterCount: must be a whole number from 0 to 64"},
-        {"max ports", R"({"blocks": [], "hostLimits": {"maxPorts": 1e10}})",
-         "dir/m.json: hostLimits.maxPorts: must be a whole number from -2147483648 to 2147483647"},
-        {"sizes only", R"({"blocks": [], "sizesOnly": "yes"})",
-         "dir/m.json: sizesOnly: must be true or false, not a text"},
-        {"exec sys", R"({"blocks": [{"name": "A", "executionSystem": {"sysType": 3}}]})",
-         "dir/m.json: blocks[0].executionSystem.sysType: must be a text, not a number"},
-        {"zero char",
-         R"({"blocks": [{"name": "A"}, {"name": "B"}, {"name": "C"}, {"name": "D", "parameters": {"PduLength": "8\u0000"}}]})",
-         "dir/m.json: blocks[3].parameters.PduLength: a text must not contain the character U+0000"},
-        {"parameters type", R"({"blocks": [{"name": "A", "parameters": "x"}]})",
-         "dir/m.json: blocks[0].parameters: must be an object or null, not a text"},
-        {"duplicate name", R"({"blocks": [{"name": "A"}, {"name": "B"}, {"name": "A"}]})",
-         "dir/m.json: blocks[2].name: duplicate block name \"A\" (also blocks[0])"},
-        {"handle zero", R"({"blocks": [{"name": "A", "handle": 0}]})",
-         "dir/m.json: blocks[0].handle: a block handle must not be 0"},
-        {"duplicate handle", R"({"blocks": [{"name": "A", "handle": 3.5}, {"name": "B", "handle": 3.5}]})",
-         "dir/m.json: blocks[1].handle: handle already used by blocks[0]"},
-        {"scenario unknown block", std::string(kTwoBlocks) + R"([{"do": "delete", "block": "C"}]})",
-         "dir/m.json: scenario[0].block: no block named \"C\" in the model"},
-        {"scenario unknown step", std::string(kTwoBlocks) + R"([{"do": "init"}]})",
-         "dir/m.json: scenario[0].do: unknown step \"init\" (expected initialize, delete, set, simulate or "
-         "generate)"},
-        {"scenario extra key", std::string(kTwoBlocks) + R"([{"do": "initialize", "steps": 2}]})",
-         "dir/m.json: scenario[0].steps: unknown key"},
-        {"scenario steps", std::string(kTwoBlocks) + R"([{"do": "simulate", "steps": -1}]})",
-         "dir/m.json: scenario[0].steps: must be a whole number from 0 to 1000000"},
-        {"scenario no block", std::string(kTwoBlocks) + R"([{"do": "set"}]})",
-         "dir/m.json: scenario[0].block: missing required key"},
-        {"set after delete",
-         std::string(kTwoBlocks) + R"([{"do": "delete", "block": "A"}, {"do": "set", "block": "A"}]})",
-         "dir/m.json: scenario[1].block: block \"A\" was deleted by an earlier step"},
-        {"remove missing field",
-         std::string(kTwoBlocks) + R"([{"do": "set", "block": "A", "remove": ["X", "Y"]}]})",
-         "dir/m.json: scenario[0].remove[1]: block \"A\" has no field \"Y\" to remove"},
-        {"remove removed field",
-         std::string(kTwoBlocks) +
-             R"([{"do": "set", "block": "A", "remove": ["X"]}, {"do": "set", "block": "A", "remove": ["X"]}]})",
-         "dir/m.json: scenario[1].remove[0]: block \"A\" has no field \"X\" to remove"},
-        {"set and remove",
-         std::string(kTwoBlocks) +
-             R"([{"do": "set", "block": "A", "parameters": {"X": "2"}, "remove": ["X"]}]})",
-         "dir/m.json: scenario[0].remove[0]: field \"X\" is both set and removed in this step"},
+    const std::string two =
+        R"({"blocks": [{"name": "A", "parameters": {"X": "1"}}, {"name": "B"}], "scenario": )";
+    std::string deep = "1", path = "a";
+    for (int i = 0; i < 70; ++i) {
+        deep = "{\"a\":" + deep + "}";
+        path += i < 63 ? ".a" : "";
+    }
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"{\"blocks\": [\n  {\"name\": }]}", syntax(2, 12, "unexpected '}'; expected '[', '{', or a literal")},
+        {"", syntax(1, 1, "unexpected end of input; expected '[', '{', or a literal")},
+        {std::string("\x7f\x45\x4c\x46\x00", 5), syntax(1, 1, "invalid literal; last read: '<U+007F>'")},
+        {"{\"model\": \xff}", syntax(1, 11, "invalid literal; last read: '\"model\": <U+00FF>'")},
+        {"{\"blocks\": [], \"a\\u0001\": 1}", "[\"a\\u0001\"]: unknown key"},
+        {"{\"blocks\": [], \"model\": 1e999}", "not valid JSON at line 1, column 29: number overflow parsing '1e999'"},
+        {deep, path + ": nested deeper than 64 levels"},
+        {R"({"blocks": [{"name": "A", "name": "B"}]})", "blocks[0].name: duplicate key"},
+        {"[]", "the model must be a JSON object, not an array"},
+        {R"({"blocks": [], "blokcs": []})", "blokcs: unknown key"},
+        {R"({"blocks": [{"name": "A", "sampletime": 1}]})", "blocks[0].sampletime: unknown key"},
+        {R"({"blocks": [], "hostLimits": {"max ports": 1}})", "hostLimits[\"max ports\"]: unknown key"},
+        {R"({"model": "x"})", "blocks: missing required key"},
+        {R"({"blocks": [{"maskType": "KORLIXConfig"}]})", "blocks[0].name: missing required key"},
+        {R"({"blocks": [{"name": 7}]})", "blocks[0].name: must be a text, not a number"},
+        {R"({"blocks": [{"name": "A", "sampleTime": "0.1"}]})", "blocks[0].sampleTime: must be a number, not a text"},
+        {R"({"blocks": [{"name": "A", "parameterCount": 2.5}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
+        {R"({"blocks": [{"name": "A", "parameterCount": 18446744073709551615}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
+        {R"({"blocks": [], "hostLimits": {"maxPorts": 1e10}})", "hostLimits.maxPorts: must be a whole number from -2147483648 to 2147483647"},
+        {R"({"blocks": [], "sizesOnly": "yes"})", "sizesOnly: must be true or false, not a text"},
+        {R"({"blocks": [{"name": "A"}, {"name": "D", "parameters": {"PduLength": "8\u0000"}}]})", "blocks[1].parameters.PduLength: a text must not contain the character U+0000"},
+        {R"({"blocks": [{"name": "A", "parameters": "x"}]})", "blocks[0].parameters: must be an object or null, not a text"},
+        {R"({"blocks": [{"name": "A"}, {"name": "B"}, {"name": "A"}]})", "blocks[2].name: duplicate block name \"A\" (also blocks[0])"},
+        {R"({"blocks": [{"name": "A", "handle": 0}]})", "blocks[0].handle: a block handle must not be 0"},
+        {R"({"blocks": [{"name": "A", "handle": 3.5}, {"name": "B", "handle": 3.5}]})", "blocks[1].handle: handle already used by blocks[0]"},
+        {two + R"([{"do": "delete", "block": "C"}]})", "scenario[0].block: no block named \"C\" in the model"},
+        {two + R"([{"do": "init"}]})", "scenario[0].do: unknown step \"init\" (expected initialize, delete, set, simulate or generate)"},
+        {two + R"([{"do": "initialize", "steps": 2}]})", "scenario[0].steps: unknown key"},
+        {two + R"([{"do": "simulate", "steps": -1}]})", "scenario[0].steps: must be a whole number from 0 to 1000000"},
+        {two + R"([{"do": "set"}]})", "scenario[0].block: missing required key"},
+        {two + R"([{"do": "delete", "block": "A"}, {"do": "set", "block": "A"}]})", "scenario[1].block: block \"A\" was deleted by an earlier step"},
+        {two + R"([{"do": "set", "block": "A", "remove": ["X", "Y"]}]})", "scenario[0].remove[1]: block \"A\" has no field \"Y\" to remove"},
+        {two + R"([{"do": "set", "block": "A", "remove": ["X"]}, {"do": "set", "block": "A", "remove": ["X"]}]})",
+         "scenario[1].remove[0]: block \"A\" has no field \"X\" to remove"},
+        {two + R"([{"do": "set", "block": "A", "parameters": {"X": "2"}, "remove": ["X"]}]})",
+         "scenario[0].remove[0]: field \"X\" is both set and removed in this step"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(errorOf(c.content), c.message) << c.what;
+    // clang-format on
+    for (const auto& [content, message] : cases) {
+        EXPECT_EQ(errorOf(content), message) << content;
     }
 }
 
-TEST(ModelFile, FillsDefaults) {
-    const auto m =
-        parseModel("dir/flexray_demo.json", R"({"blocks": [{"name": "A"}, {"name": "B", "handle": 2.0001},
-        {"name": "C", "maskType": "KORLIXConfig", "parameters": null, "executionSystem": null}]})");
-    EXPECT_EQ(m.name, "flexray_demo");
-    EXPECT_FALSE(m.settings.sizesOnly);
-    EXPECT_EQ(m.settings.maxPorts, 1024);
-    ASSERT_EQ(m.blocks.size(), 3u);
-    // Blocks without a handle skip the one the file gives: A 1.0001, C 3.0001.
-    EXPECT_EQ(m.blocks[0].handle, 1.0001);
-    EXPECT_EQ(m.blocks[1].handle, 2.0001);
-    EXPECT_EQ(m.blocks[2].handle, 3.0001);
-    EXPECT_FALSE(m.blocks[0].maskType.has_value());
-    EXPECT_EQ(m.blocks[2].maskType, "KORLIXConfig");
-    ASSERT_TRUE(m.blocks[0].parameters.has_value());
-    EXPECT_TRUE(m.blocks[0].parameters->empty());
-    EXPECT_FALSE(m.blocks[2].parameters.has_value());
-    EXPECT_EQ(m.blocks[0].sampleTime, -1.0);
-    EXPECT_EQ(m.blocks[0].parameterCount, 2);
-    ASSERT_TRUE(m.blocks[0].executionSystem.has_value());
-    EXPECT_EQ(m.blocks[0].executionSystem->sysType, "host");
-    EXPECT_FALSE(m.blocks[2].executionSystem.has_value());
-    ASSERT_EQ(m.scenario.size(), 2u);
-    EXPECT_EQ(m.scenario[0].kind, Kind::Initialize);
-    EXPECT_EQ(m.scenario[1].kind, Kind::Generate);
+// The parsed model as one text: name, sizes-only mode and port limit; per block its name, handle, mask type,
+// fields (# for a field without text), sample time, parameter count and execution system; per step its kind,
+// block, fields, removed fields, sample time and steps.
+std::string summary(const korlix_host::ModelDescription& m) {
+    std::ostringstream out;
+    const auto fields = [&out](const std::vector<quonix::ParamField>& list) {
+        for (const quonix::ParamField& field : list) {
+            out << " " << field.name << "=" << field.text.value_or("#");
+        }
+    };
+    out << m.name << (m.settings.sizesOnly ? " sizes-only" : "") << " ports " << m.settings.maxPorts;
+    for (const quonix::BlockSpec& b : m.blocks) {
+        out << "; " << b.name << " " << b.handle << " " << b.maskType.value_or("-") << " {";
+        b.parameters ? fields(*b.parameters) : void(out << "null");
+        const auto& exec = b.executionSystem;
+        out << "} " << b.sampleTime << " " << b.parameterCount << " "
+            << (exec ? "'" + exec->errorText + "' '" + exec->execSys + "' '" + exec->sysType + "'" : "none");
+    }
+    const char* const kinds[] = {"initialize", "delete", "set", "simulate", "generate"};
+    for (const korlix_host::ScenarioStep& step : m.scenario) {
+        out << "; " << kinds[static_cast<int>(step.kind)] << " " << step.block << " {";
+        fields(step.parameters);
+        out << "} -";
+        for (const std::string& name : step.remove) {
+            out << name;
+        }
+        out << " " << step.sampleTime.value_or(-99) << " " << step.steps;
+    }
+    return out.str();
 }
 
-TEST(ModelFile, ReadsFieldsSystemsAndSteps) {
-    const auto m = parseModel("m.json", R"({"model": "demo", "sizesOnly": true, "hostLimits": {"maxPorts": 4},
-        "executionSystem": {"sysType": "wqm"},
-        "blocks": [{"name": "A", "parameters": {"Z": "on", "N": 3, "L": [1, 2]}, "sampleTime": 0.01},
-                   {"name": "B", "executionSystem": {"errorText": "bad", "execSys": "rt"}}],
-        "scenario": [{"do": "set", "block": "A", "parameters": {"Q": "x"}, "remove": ["N"], "sampleTime": 2},
-                     {"do": "simulate"}, {"do": "simulate", "steps": 3.0}, {"do": "delete", "block": "B"}]})");
-    EXPECT_EQ(m.name, "demo");
-    EXPECT_TRUE(m.settings.sizesOnly);
-    EXPECT_EQ(m.settings.maxPorts, 4);
-    // Fields keep the file's order; only texts carry text.
-    const auto& fields = *m.blocks[0].parameters;
-    ASSERT_EQ(fields.size(), 3u);
-    EXPECT_EQ(fields[0].name, "Z");
-    EXPECT_EQ(fields[0].text, "on");
-    EXPECT_EQ(fields[1].name, "N");
-    EXPECT_FALSE(fields[1].text.has_value());
-    EXPECT_FALSE(fields[2].text.has_value());
-    EXPECT_EQ(m.blocks[0].sampleTime, 0.01);
-    // A partial executionSystem keeps the defaults of the keys it leaves out.
-    EXPECT_EQ(m.blocks[0].executionSystem->sysType, "wqm");
-    EXPECT_EQ(m.blocks[0].executionSystem->errorText, "");
-    EXPECT_EQ(m.blocks[1].executionSystem->errorText, "bad");
-    EXPECT_EQ(m.blocks[1].executionSystem->execSys, "rt");
-    EXPECT_EQ(m.blocks[1].executionSystem->sysType, "host");
-    ASSERT_EQ(m.scenario.size(), 4u);
-    EXPECT_EQ(m.scenario[0].kind, Kind::Set);
-    EXPECT_EQ(m.scenario[0].block, 0u);
-    ASSERT_EQ(m.scenario[0].parameters.size(), 1u);
-    EXPECT_EQ(m.scenario[0].parameters[0].text, "x");
-    EXPECT_EQ(m.scenario[0].remove, std::vector<std::string>{"N"});
-    EXPECT_EQ(m.scenario[0].sampleTime, 2.0);
-    EXPECT_EQ(m.scenario[1].steps, 10);  // a simulate step without "steps" runs the default 10
-    EXPECT_EQ(m.scenario[2].steps, 3);
-    EXPECT_EQ(m.scenario[3].kind, Kind::Delete);
-    EXPECT_EQ(m.scenario[3].block, 1u);
+TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
+    // Blocks without a handle skip the one the file gives. Fields keep the file's order and only texts carry
+    // text; a partial executionSystem keeps the defaults of the keys it leaves out; a simulate step without
+    // "steps" runs 10.
+    // clang-format off
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"dir/flexray_demo.json",
+         R"({"blocks": [{"name": "A"}, {"name": "B", "handle": 2.0001},
+                        {"name": "C", "maskType": "KORLIXConfig", "parameters": null, "executionSystem": null}]})",
+         "flexray_demo ports 1024; A 1.0001 - {} -1 2 '' '' 'host'; B 2.0001 - {} -1 2 '' '' 'host'; "
+         "C 3.0001 KORLIXConfig {null} -1 2 none; initialize 0 {} - -99 10; generate 0 {} - -99 10"},
+        {"m.json",
+         R"({"model": "demo", "sizesOnly": true, "hostLimits": {"maxPorts": 4}, "executionSystem": {"sysType": "wqm"},
+             "blocks": [{"name": "A", "parameters": {"Z": "on", "N": 3, "L": [1, 2]}, "sampleTime": 0.01},
+                        {"name": "B", "executionSystem": {"errorText": "bad", "execSys": "rt"}}],
+             "scenario": [{"do": "set", "block": "A", "parameters": {"Q": "x"}, "remove": ["N"], "sampleTime": 2},
+                          {"do": "simulate"}, {"do": "simulate", "steps": 3.0}, {"do": "delete", "block": "B"}]})",
+         "demo sizes-only ports 4; A 1.0001 - { Z=on N=# L=#} 0.01 2 '' '' 'wqm'; B 2.0001 - {} -1 2 'bad' 'rt' 'host'; "
+         "set 0 { Q=x} -N 2 10; simulate 0 {} - -99 10; simulate 0 {} - -99 3; delete 1 {} - -99 10"},
+    };
+    // clang-format on
+    for (const auto& [file, content, expected] : cases) {
+        EXPECT_EQ(summary(korlix_host::parseModel(file, content)), expected);
+    }
 }
 
 }  // namespace

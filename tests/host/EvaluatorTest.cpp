@@ -93,15 +93,8 @@ TEST_F(Workspace, PutAndGetWorkOnCopiesAndRefuseBadArguments) {
 TEST_F(Workspace, GlobalDeclarationsAndClearForms) {
     // From global G1 = 1, G2 = 2 and caller L1 = 3, L2 = 4: the command, both workspaces after it, what
     // "caller" reads as G1 and P, and whether the probe stored in "caller" lands in "global".
-    struct Case {
-        const char* command;
-        Names globals, callers;
-        const char* reads;
-        const char* probe;
-        bool probeIsGlobal;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, Names, Names, const char*, const char*, bool> cases[] = {
         {"global G1;",                   {"G1", "G2"},      {"L1", "L2"}, "G1=1 P=-",  "G1", true},
         {"global P;",                    {"G1", "G2", "P"}, {"L1", "L2"}, "G1=- P=[]", "P",  true},
         {"global G1 P",                  {"G1", "G2", "P"}, {"L1", "L2"}, "G1=1 P=[]", "P",  true},
@@ -114,19 +107,19 @@ TEST_F(Workspace, GlobalDeclarationsAndClearForms) {
         {"global G1;clear;",             {"G1", "G2"},      {},           "G1=- P=-",  "G1", false},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command);
+    for (const auto& [command, globals, callers, reads, probe, probeIsGlobal] : cases) {
+        SCOPED_TRACE(command);
         quonix::clearWorkspaces();
         put("global", "G1", 1);
         put("global", "G2", 2);
         put("caller", "L1", 3);
         put("caller", "L2", 4);
-        EXPECT_EQ(zupEvalString(c.command), 0);
-        EXPECT_EQ(quonix::workspaceVariables("global"), c.globals);
-        EXPECT_EQ(quonix::workspaceVariables("caller"), c.callers);
-        EXPECT_EQ("G1=" + show("caller", "G1") + " P=" + show("caller", "P"), c.reads);
-        put("caller", c.probe, 9);
-        EXPECT_EQ(show("global", c.probe) == "9", c.probeIsGlobal);
+        EXPECT_EQ(zupEvalString(command), 0);
+        EXPECT_EQ(quonix::workspaceVariables("global"), globals);
+        EXPECT_EQ(quonix::workspaceVariables("caller"), callers);
+        EXPECT_EQ("G1=" + show("caller", "G1") + " P=" + show("caller", "P"), reads);
+        put("caller", probe, 9);
+        EXPECT_EQ(show("global", probe) == "9", probeIsGlobal);
     }
 }
 

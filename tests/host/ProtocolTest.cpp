@@ -53,8 +53,7 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
       {"callback": "mdlInitializeSizes", "block": "b1"},
       {"call": "callMethod", "method": 280, "block": "b1"},
       {"call": "zupPutVariable", "workspace": "global", "name": "TestModule_Handle", "value": 1.0001, "block": "b1"},
-      {"call": "zupEvalString", "command": "global TestModule_Handle;I=ishandle(TestModule_Handle);", "status": 0,
-       "block": "b1"},
+      {"call": "zupEvalString", "command": "global TestModule_Handle;I=ishandle(TestModule_Handle);", "status": 0, "block": "b1"},
       {"call": "zupGetVariable", "workspace": "caller", "name": "I", "found": true, "value": 1.0, "block": "b1"},
       {"call": "zupGetVariable", "workspace": "caller", "name": "Missing", "found": false, "block": "b1"},
       {"call": "zupPutVariable", "workspace": "caller", "name": "T", "value": "hi", "block": "b1"},
@@ -69,16 +68,10 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
 // texts as registration sees them. A row gives the outcome as "ok" or "CALLBACK 'ERROR'", followed by the
 // port counts when there are any.
 TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
-    struct Case {
-        quonix::HostSettings settings;
-        Params params;
-        std::vector<int> flags;
-        std::string outcome;
-    };
     const std::string escaped = "mdlOutputs 'module let an exception escape: thrown by the test module'";
     const char* const noText = korlix_test::kNoText;
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<quonix::HostSettings, Params, std::vector<int>, std::string> cases[] = {
         {{},                 {{"OnSizes", "raise boom"}},     {101, 117},                "registration 'boom'"},
         {{},                 {{"OnSizes", "raise"}},          {101},                     "registration ''"},
         {{},                 {{"OnSizes", "error bad"}},      {101},                     "mdlInitializeSizes 'bad'"},
@@ -107,17 +100,17 @@ TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
         {{}, {{"OnSizes", "param Label"}},                    {},                        "mdlInitializeSizes 'Label missing'"},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.outcome);
+    for (const auto& [settings, params, flags, outcome] : cases) {
+        SCOPED_TRACE(outcome);
         quonix::trace().clear();
-        settings_ = c.settings;
-        quonix::BlockInstance& inst = run(c.params, c.flags);
+        settings_ = settings;
+        quonix::BlockInstance& inst = run(params, flags);
         const int32_t inputs = inst.block().sizes[HB_SIZE_NUM_INPUTS];
         const int32_t outputs = inst.block().sizes[HB_SIZE_NUM_OUTPUTS];
         const std::string ports =
             inputs + outputs > 0 ? " " + std::to_string(inputs) + "/" + std::to_string(outputs) : "";
         EXPECT_EQ((inst.hasError() ? inst.errorCallback() + " '" + *inst.error() + "'" : "ok") + ports,
-                  c.outcome);
+                  outcome);
         EXPECT_EQ(inst.report()["errorCallback"], inst.hasError() ? json(inst.errorCallback()) : json());
         // An error ends the block's life: the callback that reported it is the last one the block gets.
         const std::string trace = quonix::trace().events().dump();
@@ -126,7 +119,7 @@ TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
             EXPECT_EQ(trace.substr(last, trace.find('"', last) - last),
                       inst.errorCallback() == "registration" ? "mdlInitializeSizes" : inst.errorCallback());
         }
-        EXPECT_EQ(trace.find("\"callMethod\"") != std::string::npos, c.settings.supportsRegistrationHook);
+        EXPECT_EQ(trace.find("\"callMethod\"") != std::string::npos, settings.supportsRegistrationHook);
     }
 }
 
@@ -138,20 +131,15 @@ TEST_F(Protocol, ReportAndSizeVectorShowWhatTheModuleLeft) {
              {"OnSampleTimes", "sampleparam"},
              {"OnQRX", "text KORLIXSFunParameters {\\n      }\\n|pair 6 Width 6 1 1 1"}},
             {101, 119}, 0.5);
-    const json expected = json::parse(R"({
-      "name": "b1", "handle": 1.0001, "maskType": "KORLIXTest", "error": null, "errorCallback": null,
-      "inputs": [
-        {"width": -1, "dataTypeId": -1, "dataType": null, "directFeedThrough": false, "attributes": 0},
-        {"width": 4, "dataTypeId": 7, "dataType": "uint32", "directFeedThrough": true, "attributes": 32}
-      ],
-      "outputs": [ {"width": 3, "dataTypeId": 6, "dataType": "int32"} ],
-      "sampleTime": {"period": 0.5, "offset": 0.0},
+    const json expected = json::parse(R"({"name": "b1", "handle": 1.0001, "maskType": "KORLIXTest",
+      "error": null, "errorCallback": null, "sampleTime": {"period": 0.5, "offset": 0.0},
+      "inputs": [{"width": -1, "dataTypeId": -1, "dataType": null, "directFeedThrough": false, "attributes": 0},
+                 {"width": 4, "dataTypeId": 7, "dataType": "uint32", "directFeedThrough": true, "attributes": 32}],
+      "outputs": [{"width": 3, "dataTypeId": 6, "dataType": "int32"}], "parameterAttributes": [0, 0],
       "sizes": {"numContStates": 4, "numDiscStates": 5, "numSampleTimes": 1, "numSFcnParams": 2, "numIWork": 2,
                 "numRWork": 1, "numPWork": 3, "numModes": 3, "numNonsampledZCs": 6},
-      "flagWord": 1048576, "optionWord": 2147483648, "parameterAttributes": [0, 0],
-      "record": [ {"text": "KORLIXSFunParameters {\n      }\n"},
-        {"pair": {"kind": 6, "name": "Width", "value": 1, "dataTypeId": 6, "rows": 1, "columns": 1}} ]
-    })");
+      "flagWord": 1048576, "optionWord": 2147483648, "record": [{"text": "KORLIXSFunParameters {\n      }\n"},
+        {"pair": {"kind": 6, "name": "Width", "value": 1, "dataTypeId": 6, "rows": 1, "columns": 1}}]})");
     EXPECT_EQ(inst.report(), expected) << inst.report().dump(2);
     // The size vector comes back from the registration call's result slot, with the version the module wrote.
     const std::vector<double>& sizes = inst.sizeVector();
@@ -159,15 +147,14 @@ TEST_F(Protocol, ReportAndSizeVectorShowWhatTheModuleLeft) {
     EXPECT_EQ((std::vector{sizes[6], sizes[19], sizes[23]}), (std::vector{1.0, 5200229.0, -2147483648.0}));
 }
 
-// The S-function parameters the host hands over: count, list pointers (none for no parameters) and values.
 // Per row: whether the dialog has fields, the parameter count, then what the host hands over: the count,
 // whether the lists exist, each parameter as elements:fields of a structure or elements=value of a number.
 TEST(BlockInstanceParameters, StructureSampleTimeAndExtras) {
-    const std::tuple<bool, int, const char*> cases[] = {{true, 2, "2 1:2 1=0.25"},
-                                                        {false, 2, "2 0:0 1=0.25"},
-                                                        {true, 0, "0 no-lists"},
-                                                        {true, 1, "1 1:2"},
-                                                        {true, 4, "4 1:2 1=0.25 1=0 1=0"}};
+    // clang-format off
+    const std::tuple<bool, int, const char*> cases[] = {
+        {true, 2, "2 1:2 1=0.25"}, {false, 2, "2 0:0 1=0.25"}, {true, 0, "0 no-lists"}, {true, 1, "1 1:2"},
+        {true, 4, "4 1:2 1=0.25 1=0 1=0"}};
+    // clang-format on
     for (const auto& [withFields, count, expected] : cases) {
         quonix::BlockSpec spec;
         spec.name = "p";

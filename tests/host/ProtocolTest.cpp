@@ -156,13 +156,14 @@ TEST(BlockInstanceParameters, StructureSampleTimeAndExtras) {
         {true, 4, "4 1:2 1=0.25 1=0 1=0"}};
     // clang-format on
     for (const auto& [withFields, count, expected] : cases) {
-        quonix::BlockSpec spec;
-        spec.name = "p";
-        spec.parameters = withFields ? std::optional(std::vector<quonix::ParamField>{{"L", "PDU"}, {"N", {}}})
-                                     : std::nullopt;
-        spec.parameterCount = count;
-        spec.sampleTime = 0.25;
-        quonix::BlockInstance inst(spec, quonix::HostSettings{});
+        quonix::BlockSpec block;
+        block.name = "p";
+        block.parameters = withFields
+                               ? std::optional(std::vector<quonix::ParamField>{{"L", "PDU"}, {"N", {}}})
+                               : std::nullopt;
+        block.parameterCount = count;
+        block.sampleTime = 0.25;
+        quonix::BlockInstance inst(block, quonix::HostSettings{});
         const HostBlock& b = inst.block();
         std::ostringstream out;
         out << b.numSFcnParams

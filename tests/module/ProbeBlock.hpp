@@ -14,26 +14,21 @@ struct ProbeLog {
     HostBlock* lastBlock = nullptr;      // the structure of the last initializeSizes
 };
 
-// kProbeThrows: initializeSizes throws; kProbeNegativeSizes: it writes -1 into size fields 5 and 15 and
-// bit 31 alone into the option word.
+// kProbeThrows: initializeSizes throws; kProbeNegativeSizes: it writes -1 into size fields 5 and 15 and bit
+// 31 alone into the option word.
 enum ProbeBehaviour { kProbeQuiet, kProbeThrows, kProbeNegativeSizes };
 
 class ProbeBlock : public korlix::BaseFcn {
   public:
-    explicit ProbeBlock(ProbeLog* log, int behaviour = kProbeQuiet) : log_(*log), behaviour_(behaviour) {
-        ++log_.constructed;
-    }
-    ~ProbeBlock() override {
-        ++log_.destroyed;
-        log_.traceAtDestruction = quonix::trace().events().size();
-    }
+    explicit ProbeBlock(ProbeLog& log, int how = kProbeQuiet) : log_(log), how_(how) { ++log.constructed; }
+    ~ProbeBlock() override { ++log_.destroyed, log_.traceAtDestruction = quonix::trace().events().size(); }
     void initializeSizes(HostBlock* S) override {
         log_.calls.push_back("initializeSizes");
         log_.lastBlock = S;
-        if (behaviour_ == kProbeThrows) {
+        if (how_ == kProbeThrows) {
             throw std::runtime_error("probe failure");
         }
-        if (behaviour_ == kProbeNegativeSizes) {
+        if (how_ == kProbeNegativeSizes) {
             S->sizes[5] = S->sizes[15] = -1;
             S->sizes[HB_SIZE_OPTIONS] = INT32_MIN;
         }
@@ -48,8 +43,5 @@ class ProbeBlock : public korlix::BaseFcn {
 
   private:
     ProbeLog& log_;
-    int behaviour_;
+    int how_;
 };
-
-// extern "C" void korlixProbeInsert(double handle, ProbeLog* log, int behaviour), in korlix_probe.
-using ProbeInsertFn = void (*)(double, ProbeLog*, int);

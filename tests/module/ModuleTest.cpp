@@ -349,6 +349,7 @@ class ModuleWorkspaceTest : public korlix_test::HostFixture {
 
     double handle_ = 0;
     std::size_t arraysBefore_ = 0;
+    ProbeLog logs_[4];  // outlive the registry entries, which TearDown destroys
 };
 
 // Each query clears its own variables, also those of the same names that were there before.
@@ -357,8 +358,7 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
         quonix::ArrayPtr old(zvCreateString("old"));
         zupPutVariable("caller", ("KorLix_" + std::string(name)).c_str(), old.get());
     }
-    ProbeLog log;
-    registry::insert(handle_, std::make_unique<ProbeBlock>(log));
+    registry::insert(handle_, std::make_unique<ProbeBlock>(logs_[0]));
     std::string execSys, error;
     int32_t code = 0;
     quonix::trace().clear();
@@ -388,7 +388,7 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
         "clear global KorLix_BlockHandle;clear KorLix_IsHandle;"}));
     // clang-format on
     EXPECT_EQ(leftovers(), Calls{});
-    EXPECT_EQ(log.destroyed, 0);
+    EXPECT_EQ(logs_[0].destroyed, 0);
     model_.find("b")->maskType = std::nullopt;
     EXPECT_EQ(korlix::queryBlockMaskType(handle_) + korlix::queryBlockMaskType(12345.0),
               "");  // none, no block
@@ -436,20 +436,19 @@ TEST_F(ModuleWorkspaceTest, RegistryAndStaleHandles) {
     EXPECT_TRUE(quonix::trace().events().empty()) << "an empty registry asks nothing";
     const double gone = addBlock("", {}, -1.0, "gone").handle;
     model_.find("gone")->deleted = true;
-    ProbeLog logs[4];
     for (int i = 0; i < 3; ++i) {  // 99.5 is no block at all
-        registry::insert(std::vector{handle_, gone, 99.5}[i], std::make_unique<ProbeBlock>(logs[i]));
+        registry::insert(std::vector{handle_, gone, 99.5}[i], std::make_unique<ProbeBlock>(logs_[i]));
     }
     BaseFcn* kept = registry::find(handle_);
-    EXPECT_EQ(registry::insert(handle_, std::make_unique<ProbeBlock>(logs[3])), kept);
+    EXPECT_EQ(registry::insert(handle_, std::make_unique<ProbeBlock>(logs_[3])), kept);
     EXPECT_EQ(registry::insert(handle_, nullptr), kept);
     EXPECT_EQ(registry::handles(), (std::vector<double>{handle_, gone, 99.5}));
     quonix::trace().clear();
     korlix::removeStaleBlocks();
     EXPECT_EQ(registry::handles(), (std::vector<double>{handle_}));
-    EXPECT_EQ((std::vector{logs[0].destroyed, logs[1].destroyed, logs[2].destroyed, logs[3].destroyed}),
+    EXPECT_EQ((std::vector{logs_[0].destroyed, logs_[1].destroyed, logs_[2].destroyed, logs_[3].destroyed}),
               (std::vector{0, 1, 1, 1}));
-    EXPECT_EQ(logs[1].traceAtDestruction, 3u * 4u) << "every handle is asked about before any removal";
+    EXPECT_EQ(logs_[1].traceAtDestruction, 3u * 4u) << "every handle is asked about before any removal";
     EXPECT_EQ(leftovers(), Calls{});
     // Without a model the ishandle command fails and leaves nothing to read: the block is kept.
     quonix::setModelQueries(nullptr);
@@ -460,7 +459,7 @@ TEST_F(ModuleWorkspaceTest, RegistryAndStaleHandles) {
         registry::remove(handle);
     }
     EXPECT_EQ(registry::find(handle_), nullptr);
-    EXPECT_EQ(logs[0].destroyed, 1);
+    EXPECT_EQ(logs_[0].destroyed, 1);
 }
 
 }  // namespace

@@ -430,7 +430,7 @@ ModelDescription parseModel(const std::string& file, const std::string& content)
         v.expectObject(root["hostLimits"], "hostLimits", {"maxPorts"});
         if (root["hostLimits"].contains("maxPorts")) {
             model.settings.maxPorts = static_cast<int32_t>(
-                v.whole(root["hostLimits"]["maxPorts"], "hostLimits.maxPorts", INT32_MIN, INT32_MAX));
+                v.whole(root["hostLimits"]["maxPorts"], "hostLimits.maxPorts", 0, kMaxPortLimit));
         }
     }
 

@@ -22,6 +22,9 @@ inline constexpr std::size_t kMaxModelFileBytes = 64u << 20;
 inline constexpr long long kMaxSteps = 1000000;
 // Largest S-function parameter count a block may ask for.
 inline constexpr long long kMaxParameterCount = 64;
+// hostLimits.maxPorts: the host creates that many port records when a block asks; a million is beyond any
+// model.
+inline constexpr long long kMaxPortLimit = 1048576;
 
 // A model file that cannot be used; what() is the whole message, naming the file and the place.
 class ModelFileError : public std::runtime_error {

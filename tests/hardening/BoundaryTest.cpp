@@ -124,9 +124,9 @@ class Boundary : public HostFixture {
     // so that the next registration sweeps its object away.
     quonix::BlockInstance& life(const std::string& mask, const Params& params,
                                 const std::string& sysType = "host", const std::string& execError = "") {
-        quonix::BlockSpec& spec = addBlock(mask, params);
-        spec.executionSystem = quonix::ExecSysAnswer{execError, "", sysType};
-        const std::string name = spec.name;
+        quonix::BlockSpec& blockSpec = addBlock(mask, params);
+        blockSpec.executionSystem = quonix::ExecSysAnswer{execError, "", sysType};
+        const std::string name = blockSpec.name;
         quonix::BlockInstance& inst = initializeWithSampleTimes(name);
         callback(inst, 119);
         model_.find(name)->deleted = true;

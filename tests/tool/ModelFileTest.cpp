@@ -53,7 +53,7 @@ TEST(ModelFile, RefusesBadFilesNamingThePlace) {
         {R"({"blocks": [{"name": "A", "sampleTime": "0.1"}]})", "blocks[0].sampleTime: must be a number, not a text"},
         {R"({"blocks": [{"name": "A", "parameterCount": 2.5}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
         {R"({"blocks": [{"name": "A", "parameterCount": 18446744073709551615}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
-        {R"({"blocks": [], "hostLimits": {"maxPorts": 1e10}})", "hostLimits.maxPorts: must be a whole number from -2147483648 to 2147483647"},
+        {R"({"blocks": [], "hostLimits": {"maxPorts": 1e10}})", "hostLimits.maxPorts: must be a whole number from 0 to 1048576"},
         {R"({"blocks": [], "sizesOnly": "yes"})", "sizesOnly: must be true or false, not a text"},
         {R"({"blocks": [{"name": "A"}, {"name": "D", "parameters": {"PduLength": "8\u0000"}}]})", "blocks[1].parameters.PduLength: a text must not contain the character U+0000"},
         {R"({"blocks": [{"name": "A", "parameters": "x"}]})", "blocks[0].parameters: must be an object or null, not a text"},

@@ -128,7 +128,17 @@ nlohmann::ordered_json Session::blockReport(std::size_t i, bool withRecord) {
     if (blocks[i].deleted) {
         entry["deleted"] = true;
     }
-    return nlohmann::ordered_json(entry);
+    // Keys in the order a reader looks for them: identity, outcome, ports and timing, then the details.
+    static constexpr const char* kOrder[] = {
+        "name",    "handle",     "maskType", "deleted",  "error",      "errorCallback",       "inputs",
+        "outputs", "sampleTime", "sizes",    "flagWord", "optionWord", "parameterAttributes", "record"};
+    nlohmann::ordered_json ordered = nlohmann::ordered_json::object();
+    for (const char* key : kOrder) {
+        if (auto it = entry.find(key); it != entry.end()) {
+            ordered[key] = nlohmann::ordered_json(std::move(*it));
+        }
+    }
+    return ordered;
 }
 
 nlohmann::ordered_json Session::report(bool withTrace) {

@@ -2,7 +2,6 @@
 // the signal indexes as parameter settings.
 #include "blocks/ReadFrameSig.hpp"
 
-#include <limits>
 #include <string>
 
 #include "blocks/BlockFactories.hpp"
@@ -17,14 +16,6 @@ static ErrorBuffer recordError;
 
 // Every record value starts after eight blanks and this key field.
 static constexpr int kKeyField = 19;
-
-// A signal count too large for the host's port count is handed over as the largest count the host can be
-// asked for, which it refuses like any other count it cannot serve: set-up then stops without a message.
-static int32_t portCount(uint32_t signals, int32_t extra) {
-    const int64_t count = static_cast<int64_t>(signals) + extra;
-    return count > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                       : static_cast<int32_t>(count);
-}
 
 static bool isReadPlaceholder(const std::string& label) {
     return label == "<No configuration data found>" || label == "<No receive frame found>" || label == "<>";
@@ -73,7 +64,7 @@ void ReadFrameSig::initializeSizes(HostBlock* S) {
     enableVso_ = isSwitchOn(enableVso);
     const int32_t statusOutputs = (enableUso_ ? 1 : 0) + (enableVso_ ? 1 : 0);
 
-    if (!setNumOutputPorts(S, portCount(numSignals_, statusOutputs))) {
+    if (!setNumOutputPorts(S, signalPortCount(numSignals_, statusOutputs))) {
         return;
     }
     for (int32_t port = 0; port < getNumOutputPorts(S); ++port) {

@@ -2,8 +2,6 @@
 // by the work-vector defines and the signal indexes as parameter settings.
 #include "blocks/WriteFrameSig.hpp"
 
-#include <limits>
-
 #include "blocks/BlockFactories.hpp"
 #include "framework/BlockHelpers.hpp"
 #include "framework/QrxWriter.hpp"
@@ -16,14 +14,6 @@ static ErrorBuffer recordError;
 
 // Every record value starts after eight blanks and this key field.
 static constexpr int kKeyField = 19;
-
-// A signal count too large for the host's port count is handed over as the largest count the host can be
-// asked for, which it refuses like any other count it cannot serve: set-up then stops without a message.
-static int32_t portCount(uint32_t signals, int32_t extra) {
-    const int64_t count = static_cast<int64_t>(signals) + extra;
-    return count > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                       : static_cast<int32_t>(count);
-}
 
 static bool isWritePlaceholder(const std::string& label) {
     return label == "<No configuration data found>" || label == "<No transmit frame found>" || label == "<>";
@@ -92,7 +82,7 @@ void WriteFrameSig::initializeSizes(HostBlock* S) {
     frameTiming_ = frameTiming;
     const bool trigger = isTriggered(frameTiming_);
 
-    if (!setNumInputPorts(S, portCount(numSignals_, trigger ? 1 : 0))) {
+    if (!setNumInputPorts(S, signalPortCount(numSignals_, trigger ? 1 : 0))) {
         return;
     }
     for (int32_t port = 0; port < getNumInputPorts(S); ++port) {

@@ -16,7 +16,7 @@ namespace korlix {
 // namespace scope in the class's source). The host reads the text after the callback has returned, so the
 // text must live here, not in a temporary.
 class ErrorBuffer {
-public:
+  public:
     static constexpr std::size_t kSize = 1024;
     // Copies text (at most 1023 characters) into the buffer and hands the buffer to setErrorStatus.
     void report(HostBlock* S, const std::string& text);
@@ -24,12 +24,14 @@ public:
     void reportf(HostBlock* S, const char* format, ...) __attribute__((format(printf, 3, 4)));
     const char* text() const { return buffer_; }
 
-private:
+  private:
     char buffer_[kSize] = {};
 };
 
 // A switch parameter is on only for exactly "on".
-inline bool isSwitchOn(const std::string& text) { return text == "on"; }
+inline bool isSwitchOn(const std::string& text) {
+    return text == "on";
+}
 
 // One parameter to read: its name and the text it goes into.
 struct ParamRead {
@@ -61,6 +63,14 @@ inline int fieldBlanks(const char* key, int width) {
 // Sets the expected S-function parameter count to 2; when the host passed another number reports
 // "2 input args expected, %d passed" through buffer and answers false.
 bool checkTwoParams(HostBlock* S, ErrorBuffer& buffer);
+
+// The port count for `signals` signal ports and `extra` further ports. A count too large for the host's
+// 32-bit port count is handed over as the largest count the host can be asked for, which it refuses like any
+// other count it cannot serve: set-up then stops without a message.
+inline int32_t signalPortCount(uint32_t signals, int32_t extra) {
+    const int64_t count = static_cast<int64_t>(signals) + extra;
+    return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
+}
 
 // True when the block parameter structure (S-function parameter 0) holds no data.
 bool isParamStructEmpty(HostBlock* S);

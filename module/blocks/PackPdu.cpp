@@ -2,7 +2,6 @@
 // checks the per-signal descriptions and passes them on; the packing itself is the generated code's.
 #include "blocks/PackPdu.hpp"
 
-#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -65,26 +64,17 @@ void setSignalPortDataType(HostBlock* S, SignalPorts ports, int32_t port, int32_
 
 }  // namespace
 
-bool readSignalCount(HostBlock* S, ErrorBuffer& buffer, int32_t& count) {
+bool readSignalCount(HostBlock* S, ErrorBuffer& buffer, uint32_t& count) {
     std::string text;
     if (!readParamsOrReport(S, {{"NumberOfSignals", &text}}, buffer)) {
         return false;
     }
-    uint32_t value = 0;
     std::string error;
-    stringToUint32(text, value, error);
+    stringToUint32(text, count, error);
     if (!error.empty()) {
         buffer.report(S, error);
         return false;
     }
-    // Port counts are signed 32-bit numbers in the host. A larger count is an error of its own here, so
-    // that the host never sees it wrapped to a negative number and nothing is sized by it.
-    constexpr uint32_t kMaxCount = std::numeric_limits<int32_t>::max();
-    if (value > kMaxCount) {
-        buffer.reportf(S, "NumberOfSignals %u exceeds the largest port count %u.", value, kMaxCount);
-        return false;
-    }
-    count = static_cast<int32_t>(value);
     return true;
 }
 
@@ -210,11 +200,12 @@ void PackPdu::initializeSizes(HostBlock* S) {
     if (pdu::isPlaceholderLabel(pduLabel)) {
         return;
     }
-    int32_t count = 0;
-    if (!pdu::readSignalCount(S, sizesError, count) || !setNumInputPorts(S, count)) {
+    uint32_t signals = 0;
+    if (!pdu::readSignalCount(S, sizesError, signals) || !setNumInputPorts(S, signalPortCount(signals, 0))) {
         return;
     }
-    lists_.count = static_cast<uint32_t>(count);
+    lists_.count = signals;
+    const auto count = static_cast<int32_t>(signals);  // fits: the host accepted it as a port count
     for (int32_t i = 0; i < count; ++i) {
         setInputPortWidth(S, i, 1);
     }

@@ -28,9 +28,9 @@ struct SignalLists {
 // Which side of the block carries one port per signal.
 enum class SignalPorts { Inputs, Outputs };
 
-// Reads NumberOfSignals. A count above the largest port count the host can take (2147483647) is reported
-// rather than handed over as a wrapped negative number. Answers false after a report.
-bool readSignalCount(HostBlock* S, ErrorBuffer& buffer, int32_t& count);
+// Reads and converts NumberOfSignals. Answers false after a report. The caller hands the count to the host
+// through signalPortCount, so a count no port range holds is refused by the host like any other.
+bool readSignalCount(HostBlock* S, ErrorBuffer& buffer, uint32_t& count);
 
 // Reads and checks SignalsDTypes, SignalsOffsets and SignalsEndianess against lists.count, stores each
 // list once it passed, gives every signal port its data type, then rebuilds the byte sizes. blockTitle

@@ -37,11 +37,12 @@ void UnpackPdu::initializeSizes(HostBlock* S) {
     }
     setInputPortAttributeBits(S, 0, 0x20);
     setInputPortDirectFeedThrough(S, 0, true);
-    int32_t count = 0;
-    if (!pdu::readSignalCount(S, sizesError, count) || !setNumOutputPorts(S, count)) {
+    uint32_t signals = 0;
+    if (!pdu::readSignalCount(S, sizesError, signals) || !setNumOutputPorts(S, signalPortCount(signals, 0))) {
         return;
     }
-    lists_.count = static_cast<uint32_t>(count);
+    lists_.count = signals;
+    const auto count = static_cast<int32_t>(signals);  // fits: the host accepted it as a port count
     for (int32_t i = 0; i < count; ++i) {
         setOutputPortWidth(S, i, 1);
     }

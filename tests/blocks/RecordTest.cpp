@@ -345,6 +345,8 @@ TEST_F(BlockRecords, PduBlocks) {
         {kPack, "|SignalsDTypes=int32 int32 int32;SignalsOffsets=1 2|PduLabel=<>", 1, with(kPackRecord, {toPlaceholder}) + full, ""},
         {kPack, "|PduLabel=<>;NumberOfSignals=5", 1, with(kPackRecord, {toPlaceholder, count("5")}) + full, ""},
         {kPack, "|NumberOfSignals=3000", 1, with(kPackRecord, {count("3000")}) + full, ""},
+        {kPack, "|NumberOfSignals=2147483648", 1, with(kPackRecord, {count("2147483648")}) + full, ""},
+        {kUnpack, "VXLFile=fr_unpack|VXLFile=fr_unpack;NumberOfSignals=4294967295", 1, with(kUnpackRecord, {count("4294967295")}) + full, ""},
         // The stored count outgrew a list: the record is written, no settings, and the short entry is named.
         {kPack, "|sizes:NumberOfSignals=4", 1, with(kPackRecord, {count("4")}), shortList("SignalsOffset", 3, 4)},
         {kPack, "SignalsDTypes=uint8|PduLabel=<>", 1, with(kPackRecord, {toPlaceholder}), shortList("SignalsOffset", 0, 3)},

@@ -1,9 +1,7 @@
 // CommitFrame: commits one FlexRay frame when its boolean trigger input shows the configured edge. The
 // module sets up the trigger input and writes the parameter record plus the one integer work element that
 // keeps the previous trigger value.
-#include <string>
-
-#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
 #include "framework/QrxWriter.hpp"
 
@@ -13,6 +11,18 @@ namespace {
 
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
+
+constexpr const char* kRecordFields[] = {"MaskType",    "ConfigValid", "TriggerType",
+                                         "TriggerEdge", "FrameIndex",  "FrameLabel",
+                                         "VXLInitFile", "VXLFile",     "DeviceIndex"};
+// No common key field: the quoted values start 13 characters after the lead, the template files 14 and the
+// bare values 15.
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted, 5},    {"TriggerType", Quote::Quoted, 2}, {"TriggerEdge", Quote::Quoted, 2},
+    {"FrameIndex", Quote::Quoted, 3},  {"FrameLabel", Quote::Quoted, 3},  {"ConfigValid", Quote::Bare, 4},
+    {"VXLInitFile", Quote::Quoted, 3}, {"VXLFile", Quote::Quoted, 7},     {"DeviceIndex", Quote::Bare, 4},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys};
 
 class CommitFrame final : public BaseFcn {
   public:
@@ -27,54 +37,19 @@ class CommitFrame final : public BaseFcn {
 };
 
 void CommitFrame::initializeSizes(HostBlock* S) {
-    if (!setNumInputPorts(S, 1)) {
+    if (!setNumInputPorts(S, 1) || !checkTwoParams(S, gSizesError)) {
         return;
     }
-    if (!checkTwoParams(S, gSizesError)) {
-        return;
+    setTriggerInput(S, 0);
+    if (setNumOutputPorts(S, 0)) {
+        closingSetup(S, WorkVectors{.iwork = 1});
     }
-    setInputPortWidth(S, 0, 1);
-    setInputPortDataType(S, 0, kBoolean);
-    setInputPortDirectFeedThrough(S, 0, true);
-    if (!setNumOutputPorts(S, 0)) {
-        return;
-    }
-    closingSetup(S, WorkVectors{.iwork = 1, .rwork = 0, .pwork = 0}, ModesField::Direct);
 }
 
 void CommitFrame::writeQRXRecord(HostBlock* S) {
-    std::string maskType, configValid, triggerType, triggerEdge, frameIndex, frameLabel, vxlInitFile, vxlFile,
-        deviceIndex;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"TriggerType", &triggerType},
-                             {"TriggerEdge", &triggerEdge},
-                             {"FrameIndex", &frameIndex},
-                             {"FrameLabel", &frameLabel},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile},
-                             {"DeviceIndex", &deviceIndex}},
-                            gRecordError)) {
-        return;
+    if (writeParamRecord(S, kRecord, gRecordError) != 0) {
+        ssWriteQRXWorkVect(S, "IWork", 1, "PreviousTriggerValue", 1);
     }
-    // This record has no common key field: each line has its own number of blanks after the key, so the
-    // quoted values start 13 characters after the indentation, the template files 14 and the bare values 15.
-    const std::string text = formatRecord({
-        {"MaskType", 5, true, maskType},
-        {"TriggerType", 2, true, triggerType},
-        {"TriggerEdge", 2, true, triggerEdge},
-        {"FrameIndex", 3, true, frameIndex},
-        {"FrameLabel", 3, true, frameLabel},
-        {"ConfigValid", 4, false, configValid},
-        {"VXLInitFile", 3, true, vxlInitFile},
-        {"VXLFile", 7, true, vxlFile},
-        {"DeviceIndex", 4, false, deviceIndex},
-    });
-    if (ssWriteQRXString(S, text.c_str()) == 0) {
-        return;
-    }
-    ssWriteQRXWorkVect(S, "IWork", 1, "PreviousTriggerValue", 1);
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 // asked for one and otherwise no ports; everything it configures goes into its parameter record.
 #include <string>
 
-#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
-#include "framework/QrxWriter.hpp"
 
 namespace korlix {
 
@@ -13,7 +12,26 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr int kKeyField = 17;
+constexpr const char* kRecordFields[] = {
+    "MaskType",      "ConfigValid", "BuildQW4400", "BuildQW1400", "BuildQW3400",  "VXLInitFile", "VXLFile",
+    "MaxIterations", "DeviceIndex", "PCIBus",      "PCISlot",     "StartBusComm", "ErrorOut"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted},
+    {"StartBusComm", Quote::Quoted},
+    {"ConfigValid", Quote::Bare},
+    {"BuildQW4400", Quote::Quoted},
+    {"BuildQW1400", Quote::Quoted},
+    {"BuildQW3400", Quote::Quoted},
+    {"MaxIterations", Quote::Bare},
+    {"DeviceIndex", Quote::Bare},
+    {"PCIBus", Quote::Bare},
+    {"PCISlot", Quote::Bare},
+    {"VXLInitFile", Quote::Quoted},
+    {"VXLFile", Quote::Quoted},
+    {"vqc_include_file", Quote::Quoted},  // derived from DeviceIndex
+    {"ErrorOut", Quote::Quoted},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
 
 class Config final : public BaseFcn {
   public:
@@ -28,10 +46,7 @@ class Config final : public BaseFcn {
 };
 
 void Config::initializeSizes(HostBlock* S) {
-    if (!setNumInputPorts(S, 0)) {
-        return;
-    }
-    if (!checkTwoParams(S, gSizesError)) {
+    if (!setNumInputPorts(S, 0) || !checkTwoParams(S, gSizesError)) {
         return;
     }
     // A dialog that has not been filled in yet: no ports, and the sizes stay as the host set them.
@@ -43,62 +58,25 @@ void Config::initializeSizes(HostBlock* S) {
     if (!readParamsOrReport(S, {{"ErrorOut", &errorOut}}, gSizesError)) {
         return;
     }
-    if (isSwitchOn(errorOut)) {
-        if (!setNumOutputPorts(S, 1)) {
-            return;
-        }
-        setOutputPortDataType(S, 0, kUInt32);
-        setOutputPortWidth(S, 0, 3);
-    } else if (!setNumOutputPorts(S, 0)) {
+    const bool errorPort = isSwitchOn(errorOut);
+    if (!setNumOutputPorts(S, errorPort ? 1 : 0)) {
         return;
     }
-    closingSetup(S, WorkVectors{.iwork = 0, .rwork = 1, .pwork = 0}, ModesField::Direct);
+    if (errorPort) {
+        setOutputPortDataType(S, 0, HB_DTYPE_UINT32);
+        setOutputPortWidth(S, 0, 3);
+    }
+    closingSetup(S, WorkVectors{.rwork = 1});
 }
 
 void Config::writeQRXRecord(HostBlock* S) {
-    std::string maskType, configValid, buildQW4400, buildQW1400, buildQW3400, vxlInitFile, vxlFile,
-        maxIterations, deviceIndex, pciBus, pciSlot, startBusComm, errorOut;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"BuildQW4400", &buildQW4400},
-                             {"BuildQW1400", &buildQW1400},
-                             {"BuildQW3400", &buildQW3400},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile},
-                             {"MaxIterations", &maxIterations},
-                             {"DeviceIndex", &deviceIndex},
-                             {"PCIBus", &pciBus},
-                             {"PCISlot", &pciSlot},
-                             {"StartBusComm", &startBusComm},
-                             {"ErrorOut", &errorOut}},
-                            gRecordError)) {
+    DialogTexts texts;
+    if (!texts.read(S, kRecord, gRecordError)) {
         return;
     }
-    // The include file name is built in a growing string rather than a fixed buffer: a DeviceIndex text of
-    // any length gives the whole name, never a cut one.
-    const std::string includeFile = "Firmware_" + deviceIndex + ".h";
-
-    auto line = [](const char* key, bool quoted, const std::string& value) {
-        return RecordLine{key, fieldBlanks(key, kKeyField), quoted, value};
-    };
-    const std::string text = formatRecord({
-        line("MaskType", true, maskType),
-        line("StartBusComm", true, startBusComm),
-        line("ConfigValid", false, configValid),
-        line("BuildQW4400", true, buildQW4400),
-        line("BuildQW1400", true, buildQW1400),
-        line("BuildQW3400", true, buildQW3400),
-        line("MaxIterations", false, maxIterations),
-        line("DeviceIndex", false, deviceIndex),
-        line("PCIBus", false, pciBus),
-        line("PCISlot", false, pciSlot),
-        line("VXLInitFile", true, vxlInitFile),
-        line("VXLFile", true, vxlFile),
-        line("vqc_include_file", true, includeFile),
-        line("ErrorOut", true, errorOut),
-    });
-    ssWriteQRXString(S, text.c_str());
+    // Built in a growing string: a DeviceIndex text of any length gives the whole name, never a cut one.
+    texts.set("vqc_include_file", "Firmware_" + texts["DeviceIndex"] + ".h");
+    writeParamRecord(S, kRecord, texts);
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
 #include "framework/QrxWriter.hpp"
-#include "services/Params.hpp"
 
 namespace korlix {
 
@@ -17,13 +16,20 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
+constexpr const char* kRecordFields[] = {"MaskType",        "ConfigValid",     "FrameLabel",
+                                         "FrameIndex",      "ActionToPerform", "DisableFrameMethod",
+                                         "NumberOfSignals", "SignalsIndexes",  "FrameTiming",
+                                         "VXLInitFile",     "VXLFile",         "DeviceIndex"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted},           {"ConfigValid", Quote::Bare},
+    {"DeviceIndex", Quote::Bare},          {"FrameLabel", Quote::Quoted},
+    {"FrameIndex", Quote::Bare},           {"ActionToPerform", Quote::Quoted},
+    {"DisableFrameMethod", Quote::Quoted}, {"NumberOfSignals", Quote::Bare},
+    {"SignalsIndexes", Quote::Quoted},     {"FrameTiming", Quote::Quoted},
+    {"VXLInitFile", Quote::Quoted},        {"VXLFile", Quote::Quoted},
+};
 // This record's key field is wider than the 17 characters of the other blocks.
-constexpr int kKeyField = 22;
-
-// Labels the dialog shows when it has no transmit frame to offer.
-bool isPlaceholderLabel(const std::string& label) {
-    return label == "<No configuration data found>" || label == "<No transmit frame found>" || label == "<>";
-}
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 22};
 
 class ErrorInjection final : public BaseFcn {
   public:
@@ -44,115 +50,43 @@ class ErrorInjection final : public BaseFcn {
 };
 
 void ErrorInjection::initializeSizes(HostBlock* S) {
-    if (!checkTwoParams(S, gSizesError)) {
+    if (!checkTwoParams(S, gSizesError) || !setNumInputPorts(S, 1)) {
         return;
     }
-    if (!setNumInputPorts(S, 1)) {
-        return;
-    }
-    setInputPortWidth(S, 0, 1);
-    setInputPortAttributeBits(S, 0, 0x20);
-    setInputPortDirectFeedThrough(S, 0, true);
-    setInputPortDataType(S, 0, kBoolean);
-    if (!setNumOutputPorts(S, 0)) {
-        return;
-    }
-
+    setTriggerInput(S, 0);
+    markInputPort(S, 0);
     std::string frameLabel;
-    if (!readParamsOrReport(S, {{"FrameLabel", &frameLabel}}, gSizesError)) {
+    if (!setNumOutputPorts(S, 0) || !readParamsOrReport(S, {{"FrameLabel", &frameLabel}}, gSizesError)) {
         return;
     }
     // No frame selected yet: the trigger port is enough, and the stored count and list stay as they were.
-    if (isPlaceholderLabel(frameLabel)) {
+    if (isPlaceholderLabel(frameLabel, Placeholders::TransmitFrame)) {
         return;
     }
-
-    std::string numberOfSignals;
-    if (!readParamsOrReport(S, {{"NumberOfSignals", &numberOfSignals}}, gSizesError)) {
-        return;
-    }
-    std::string errorText;
-    uint32_t count = 0;
-    stringToUint32(numberOfSignals, count, errorText);
-    if (!errorText.empty()) {
-        gSizesError.report(S, errorText);
-        return;
-    }
-    signalCount_ = count;
-
-    // The count above stays stored even when the index list below fails; the list then keeps its
-    // previous values.
-    std::string signalsIndexes;
-    if (!readParamsOrReport(S, {{"SignalsIndexes", &signalsIndexes}}, gSizesError)) {
-        return;
-    }
+    // The count stays stored even when the index list below fails; the list then keeps its previous values.
+    std::string text;
     std::vector<uint32_t> indexes;
-    stringToUint32Vector(signalsIndexes, indexes, errorText);
-    if (!errorText.empty()) {
-        gSizesError.report(S, errorText);
+    if (!readUint32OrReport(S, "NumberOfSignals", text, signalCount_, gSizesError) ||
+        !readUint32ListOrReport(S, "SignalsIndexes", text, indexes, gSizesError)) {
         return;
     }
     signalIndexes_ = std::move(indexes);
-
-    closingSetup(S, WorkVectors{.iwork = 1, .rwork = 0, .pwork = 0}, ModesField::SetterAndDirect);
+    closingSetup(S, WorkVectors{.iwork = 1}, ModesField::SetterAndDirect);
 }
 
 void ErrorInjection::writeQRXRecord(HostBlock* S) {
-    std::string maskType, configValid, frameLabel, frameIndex, actionToPerform, disableFrameMethod,
-        numberOfSignals, signalsIndexes, frameTiming, vxlInitFile, vxlFile, deviceIndex;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"FrameLabel", &frameLabel},
-                             {"FrameIndex", &frameIndex},
-                             {"ActionToPerform", &actionToPerform},
-                             {"DisableFrameMethod", &disableFrameMethod},
-                             {"NumberOfSignals", &numberOfSignals},
-                             {"SignalsIndexes", &signalsIndexes},
-                             {"FrameTiming", &frameTiming},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile},
-                             {"DeviceIndex", &deviceIndex}},
-                            gRecordError)) {
+    DialogTexts texts;
+    if (!texts.read(S, kRecord, gRecordError)) {
         return;
     }
-    // Mixed timing is handled by the generated code as event timing.
-    if (frameTiming == "mixed") {
-        frameTiming = "event";
-    }
-
-    auto line = [](const char* key, bool quoted, const std::string& value) {
-        return RecordLine{key, fieldBlanks(key, kKeyField), quoted, value};
-    };
-    const std::string text = formatRecord({
-        line("MaskType", true, maskType),
-        line("ConfigValid", false, configValid),
-        line("DeviceIndex", false, deviceIndex),
-        line("FrameLabel", true, frameLabel),
-        line("FrameIndex", false, frameIndex),
-        line("ActionToPerform", true, actionToPerform),
-        line("DisableFrameMethod", true, disableFrameMethod),
-        line("NumberOfSignals", false, numberOfSignals),
-        line("SignalsIndexes", true, signalsIndexes),
-        line("FrameTiming", true, frameTiming),
-        line("VXLInitFile", true, vxlInitFile),
-        line("VXLFile", true, vxlFile),
-    });
-    if (ssWriteQRXString(S, text.c_str()) == 0) {
-        return;
-    }
-    if (ssWriteQRXWorkVect(S, "IWork", 1, "PrevTrigInputVal", 1) == 0) {
+    recordMixedTimingAsEvent(texts);
+    if (writeParamRecord(S, kRecord, texts) == 0 ||
+        ssWriteQRXWorkVect(S, "IWork", 1, "PrevTrigInputVal", 1) == 0) {
         return;
     }
     // The stored count may exceed the stored list (the index text stopped parsing early, or a set-up ended
     // at a placeholder label before storing a new list): that is reported, and nothing is read past the list.
-    if (!checkListCovers(S, gRecordError, "SignalsIndexes", signalIndexes_.size(), signalCount_)) {
-        return;
-    }
-    // The indexes are written as 32-bit signed integers (data type id 6).
-    ssWriteQRXParamSettings(S, 1, int32_t{SSWRITE_VALUE_DTYPE_VECT}, "SignalsIndexes",
-                            static_cast<const void*>(signalIndexes_.data()),
-                            static_cast<int32_t>(signalCount_), int32_t{kInt32});
+    writeIndexSettings(S, gRecordError, "SignalsIndexes", signalIndexes_, signalCount_);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 // POCStatus: delivers one protocol operation control status value of a FlexRay controller on a uint8
 // output, filled at run time by generated code that reads the block's parameter record.
-#include <string>
-
-#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
-#include "framework/QrxWriter.hpp"
 
 namespace korlix {
 
@@ -13,7 +10,14 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr int kKeyField = 17;
+constexpr const char* kRecordFields[] = {"MaskType",  "ConfigValid", "VXLInitFile", "VXLFile",
+                                         "StatusVar", "CtrlIndex",   "DeviceIndex"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted}, {"DeviceIndex", Quote::Bare}, {"StatusVar", Quote::Quoted},
+    {"CtrlIndex", Quote::Bare},  {"ConfigValid", Quote::Bare}, {"VXLInitFile", Quote::Quoted},
+    {"VXLFile", Quote::Quoted},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
 
 class POCStatus final : public BaseFcn {
   public:
@@ -24,52 +28,18 @@ class POCStatus final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override;
+    void writeQRXRecord(HostBlock* S) override { writeParamRecord(S, kRecord, gRecordError); }
 };
 
-// The parameter count is checked before the output is declared (ReadCycleCount does it the other way
-// round), so a wrong count leaves this block without an output count.
+// The parameter count is checked before the output is declared (the cycle count block does it the other
+// way round), so a wrong count leaves this block without an output count.
 void POCStatus::initializeSizes(HostBlock* S) {
-    if (!setNumInputPorts(S, 0)) {
-        return;
-    }
-    if (!checkTwoParams(S, gSizesError)) {
-        return;
-    }
-    if (!setNumOutputPorts(S, 1)) {
+    if (!setNumInputPorts(S, 0) || !checkTwoParams(S, gSizesError) || !setNumOutputPorts(S, 1)) {
         return;
     }
     setOutputPortWidth(S, 0, 1);
-    setOutputPortDataType(S, 0, kUInt8);
-    closingSetup(S, WorkVectors{}, ModesField::Direct);
-}
-
-void POCStatus::writeQRXRecord(HostBlock* S) {
-    std::string maskType, configValid, vxlInitFile, vxlFile, statusVar, ctrlIndex, deviceIndex;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile},
-                             {"StatusVar", &statusVar},
-                             {"CtrlIndex", &ctrlIndex},
-                             {"DeviceIndex", &deviceIndex}},
-                            gRecordError)) {
-        return;
-    }
-    auto line = [](const char* key, bool quoted, const std::string& value) {
-        return RecordLine{key, fieldBlanks(key, kKeyField), quoted, value};
-    };
-    const std::string text = formatRecord({
-        line("MaskType", true, maskType),
-        line("DeviceIndex", false, deviceIndex),
-        line("StatusVar", true, statusVar),
-        line("CtrlIndex", false, ctrlIndex),
-        line("ConfigValid", false, configValid),
-        line("VXLInitFile", true, vxlInitFile),
-        line("VXLFile", true, vxlFile),
-    });
-    ssWriteQRXString(S, text.c_str());
+    setOutputPortDataType(S, 0, HB_DTYPE_UINT8);
+    closingSetup(S, WorkVectors{});
 }
 
 }  // namespace

@@ -1,102 +1,61 @@
-// SigWrite: signal port set-up from the execution system and UseCoded, the inherited sample time and the
-// twelve-line parameter record.
-#include "blocks/SigWrite.hpp"
-
+// SigWrite: the signal write block ("KORLIXSignalWrite"). One input takes a FlexRay signal, its data type
+// following the execution system and UseCoded; the EnableVPort switch adds a second, boolean input. Every
+// input feeds through directly; generated code does the transfer.
 #include <string>
 
-#include "blocks/BlockFactories.hpp"
-#include "blocks/SigRead.hpp"
+#include "blocks/families/SignalFamily.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
-#include "framework/QrxWriter.hpp"
 
 namespace korlix {
 
-static ErrorBuffer sizesError;
-static ErrorBuffer recordError;
+namespace {
 
-static constexpr int kKeyField = 17;
+ErrorBuffer gSizesError;
+ErrorBuffer gRecordError;
+
+class SigWrite final : public BaseFcn {
+  public:
+    void initializeSizes(HostBlock* S) override;
+    void initializeSampleTimes(HostBlock* S) override { sampleTimeInherited(S); }
+    void initializeForHost(HostBlock*) override {}
+    void start(HostBlock*) override {}
+    void outputs(HostBlock*, int32_t) override {}
+    void update(HostBlock*, int32_t) override {}
+    void terminate(HostBlock*) override {}
+    void writeQRXRecord(HostBlock* S) override { signal::writeRecord(S, gRecordError, Side::Write); }
+};
 
 void SigWrite::initializeSizes(HostBlock* S) {
-    std::string useCodedText;
-    std::string enableVPortText;
-    if (!readParamsOrReport(S, {{"UseCoded", &useCodedText}, {"EnableVPort", &enableVPortText}},
-                            sizesError)) {
+    std::string useCoded;
+    std::string enableVPort;
+    if (!readParamsOrReport(S, {{"UseCoded", &useCoded}, {"EnableVPort", &enableVPort}}, gSizesError)) {
         return;
     }
-    const bool useCoded = isSwitchOn(useCodedText);
-    const bool enableVPort = isSwitchOn(enableVPortText);
-
-    if (!setNumInputPorts(S, enableVPort ? 2 : 1)) {
+    const bool validityPort = isSwitchOn(enableVPort);
+    if (!setNumInputPorts(S, validityPort ? 2 : 1)) {
         return;
     }
     for (int32_t port = 0; port < getNumInputPorts(S); ++port) {
         setInputPortWidth(S, port, 1);
     }
-
-    int32_t id = kDouble;
-    if (!chooseSignalDataType(S, execSysRef(), useCoded, sizesError, id)) {
+    int32_t id = HB_DTYPE_DOUBLE;
+    if (!signal::chooseDataType(S, *this, isSwitchOn(useCoded), gSizesError, id)) {
         return;
     }
     setInputPortDataType(S, 0, id);
-    if (enableVPort) {
-        setInputPortDataType(S, 1, kBoolean);
+    if (validityPort) {
+        setInputPortDataType(S, 1, HB_DTYPE_BOOLEAN);
     }
     for (int32_t port = 0; port < getNumInputPorts(S); ++port) {
         setInputPortDirectFeedThrough(S, port, true);
     }
-    if (!setNumOutputPorts(S, 0)) {
-        return;
+    if (setNumOutputPorts(S, 0)) {
+        signal::closingSetup(S);
     }
-    signalClosingSetup(S);
 }
 
-void SigWrite::initializeSampleTimes(HostBlock* S) {
-    sampleTimeInherited(S);
-}
-
-void SigWrite::initializeForHost(HostBlock* /*S*/) {}
-void SigWrite::start(HostBlock* /*S*/) {}
-void SigWrite::outputs(HostBlock* /*S*/, int32_t /*tid*/) {}
-void SigWrite::update(HostBlock* /*S*/, int32_t /*tid*/) {}
-void SigWrite::terminate(HostBlock* /*S*/) {}
-
-void SigWrite::writeQRXRecord(HostBlock* S) {
-    std::string maskType, configValid, signalName, signalIndex, dataType, useCoded, enableTso, enableVPort,
-        groupIndex, groupLabel, vxlInitFile, vxlFile;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"SignalName", &signalName},
-                             {"SignalIndex", &signalIndex},
-                             {"DataType", &dataType},
-                             {"UseCoded", &useCoded},
-                             {"EnableTSO", &enableTso},
-                             {"EnableVPort", &enableVPort},
-                             {"SignalGroupIndex", &groupIndex},
-                             {"SignalGroupLabel", &groupLabel},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile}},
-                            recordError)) {
-        return;
-    }
-    const std::string record = formatRecord({
-        {"MaskType", fieldBlanks("MaskType", kKeyField), true, maskType},
-        {"ConfigValid", fieldBlanks("ConfigValid", kKeyField), false, configValid},
-        {"SignalName", fieldBlanks("SignalName", kKeyField), true, signalName},
-        {"SignalIndex", fieldBlanks("SignalIndex", kKeyField), false, signalIndex},
-        {"DataType", fieldBlanks("DataType", kKeyField), true, dataType},
-        {"UseCoded", fieldBlanks("UseCoded", kKeyField), true, useCoded},
-        {"EnableTSO", fieldBlanks("EnableTSO", kKeyField), true, enableTso},
-        // This one line of the write record is led by two tabs instead of eight blanks.
-        {"EnableVPort", fieldBlanks("EnableVPort", kKeyField), true, enableVPort, "\t\t"},
-        {"SignalGroupIndex", fieldBlanks("SignalGroupIndex", kKeyField), false, groupIndex},
-        {"SignalGroupLabel", fieldBlanks("SignalGroupLabel", kKeyField), true, groupLabel},
-        {"VXLInitFile", fieldBlanks("VXLInitFile", kKeyField), true, vxlInitFile},
-        {"VXLFile", fieldBlanks("VXLFile", kKeyField), true, vxlFile},
-    });
-    // The writer's answer is not examined: this record is the block's only entry.
-    ssWriteQRXString(S, record.c_str());
-}
+}  // namespace
 
 std::unique_ptr<BaseFcn> makeSigWrite() {
     return std::make_unique<SigWrite>();

@@ -1,96 +1,52 @@
-// WritePdu: the PDU write block. Shapes the byte input and writes the block's parameter record; on the
-// host it computes nothing.
-#include "blocks/WritePdu.hpp"
-
-#include <memory>
+// WritePdu: the PDU write block. The bytes of one PDU to send on its single input; it writes the block's
+// parameter record and computes nothing on the host.
 #include <string>
 
-#include "blocks/BlockFactories.hpp"
-#include "blocks/ReadPdu.hpp"
+#include "blocks/families/PduFamily.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/BlockHelpers.hpp"
-#include "framework/QrxWriter.hpp"
-#include "services/Params.hpp"
 
 namespace korlix {
 
-// One message buffer per reporting operation, alive as long as the module.
-static ErrorBuffer sizesError;
-static ErrorBuffer recordError;
+namespace {
+
+ErrorBuffer gSizesError;
+ErrorBuffer gRecordError;
+
+class WritePdu final : public BaseFcn {
+  public:
+    void initializeSizes(HostBlock* S) override;
+    void initializeSampleTimes(HostBlock* S) override { sampleTimeFromParameter(S); }
+    void initializeForHost(HostBlock*) override {}
+    void start(HostBlock*) override {}
+    void outputs(HostBlock*, int32_t) override {}
+    void update(HostBlock*, int32_t) override {}
+    void terminate(HostBlock*) override {}
+    void writeQRXRecord(HostBlock* S) override { pdu::writeReadWriteRecord(S, gRecordError, Side::Write); }
+};
 
 void WritePdu::initializeSizes(HostBlock* S) {
-    if (!setNumOutputPorts(S, 0) || !setNumInputPorts(S, 1)) {
-        return;
-    }
-    if (!checkTwoParams(S, sizesError)) {
+    if (!setNumOutputPorts(S, 0) || !setNumInputPorts(S, 1) || !checkTwoParams(S, gSizesError)) {
         return;
     }
     setInputPortDirectFeedThrough(S, 0, true);
-    setInputPortDataType(S, 0, kUInt8);
+    setInputPortDataType(S, 0, HB_DTYPE_UINT8);
     int32_t width = 0;
-    if (!pdu::readByteWidth(S, sizesError, width)) {
+    if (!pdu::readByteWidth(S, gSizesError, width)) {
         return;
     }
     setInputPortWidth(S, 0, width);
     std::string pduLabel;
-    if (!readParamsOrReport(S, {{"PduLabel", &pduLabel}}, sizesError)) {
+    if (!readParamsOrReport(S, {{"PduLabel", &pduLabel}}, gSizesError) ||
+        isPlaceholderLabel(pduLabel, Placeholders::Pdu)) {
         return;
     }
-    if (pdu::isPlaceholderLabel(pduLabel)) {
-        return;
-    }
-    setInputPortAttributeBits(S, 0, 0x20);
-    closingSetup(S, WorkVectors{/*iwork=*/1, /*rwork=*/0, /*pwork=*/0}, ModesField::SetterAndDirect);
+    markInputPort(S, 0);
+    closingSetup(S, WorkVectors{.iwork = 1}, ModesField::SetterAndDirect);
     setExecSysCode(kExecNone);
 }
 
-void WritePdu::initializeSampleTimes(HostBlock* S) {
-    sampleTimeFromParameter(S);
-}
-
-void WritePdu::initializeForHost(HostBlock* /*S*/) {}
-
-void WritePdu::start(HostBlock* /*S*/) {}
-
-void WritePdu::outputs(HostBlock* /*S*/, int32_t /*tid*/) {}
-
-void WritePdu::update(HostBlock* /*S*/, int32_t /*tid*/) {}
-
-void WritePdu::terminate(HostBlock* /*S*/) {}
-
-void WritePdu::writeQRXRecord(HostBlock* S) {
-    std::string maskType;
-    std::string configValid;
-    std::string pduLabel;
-    std::string pduIndex;
-    std::string pduLength;
-    std::string vxlInitFile;
-    std::string vxlFile;
-    std::string deviceIndex;
-    if (!readParamsOrReport(S,
-                            {{"MaskType", &maskType},
-                             {"ConfigValid", &configValid},
-                             {"PduLabel", &pduLabel},
-                             {"PduIndex", &pduIndex},
-                             {"PduLength", &pduLength},
-                             {"VXLInitFile", &vxlInitFile},
-                             {"VXLFile", &vxlFile},
-                             {"DeviceIndex", &deviceIndex}},
-                            recordError)) {
-        return;
-    }
-    // Unlike the read block, the write block quotes PduLength.
-    const std::string record = formatRecord({
-        {"MaskType", 14, true, maskType},
-        {"ConfigValid", 11, false, configValid},
-        {"DeviceIndex", 11, false, deviceIndex},
-        {"PduLabel", 12, true, pduLabel},
-        {"PduIndex", 12, false, pduIndex},
-        {"PduLength", 7, true, pduLength},
-        {"VXLInitFile", 11, true, vxlInitFile},
-        {"VXLFile", 15, true, vxlFile},
-    });
-    ssWriteQRXString(S, record.c_str());
-}
+}  // namespace
 
 std::unique_ptr<BaseFcn> makeWritePdu() {
     return std::make_unique<WritePdu>();

@@ -1,4 +1,5 @@
-// The base of every block class, the mask-type table and the registry of live block objects.
+// The base of every block class, the mask-type table with its factory functions, and the registry of live
+// block objects.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +8,15 @@
 #include <vector>
 
 #include "framework/HostInterface.hpp"
+#include "services/Workspace.hpp"
 
 namespace korlix {
 
-// Execution-system codes, as the workspace bridge delivers them.
-enum ExecSysCode : int32_t { kExecNone = 0, kExecHost = 1, kExecWqm = 2, kExecOpalrt = 3, kExecKvd = 4 };
-
 // One object per block instance, created from the block's mask type at its first size initialisation and
-// kept in the registry until its handle goes stale or the module is unloaded.
+// kept in the registry until its handle goes stale or the module is unloaded. Every class overrides all
+// eight operations; update and terminate are never called by the entry.
 class BaseFcn {
-public:
+  public:
     virtual ~BaseFcn() = default;
     virtual void initializeSizes(HostBlock* S) = 0;
     virtual void initializeSampleTimes(HostBlock* S) = 0;
@@ -30,20 +30,36 @@ public:
     int32_t execSysCode() const { return execSys_; }
     void setExecSysCode(int32_t code) { execSys_ = code; }
 
-protected:
+  protected:
     BaseFcn() = default;
-    int32_t& execSysRef() { return execSys_; }
 
-private:
+  private:
     int32_t execSys_ = kExecNone;
 };
 
 // The two sample-time forms every class uses.
-// Parameter form: the first double of S-function parameter 1; -1.0 gives (-1.0, 1.0) with flag bit 0x1000
-// cleared and 0x800 set, any other value (Ts, 0.0) with the flag word untouched.
+// Parameter form: the first double of S-function parameter 1; -1.0 gives (-1.0, 1.0) and marks the sample
+// time inherited in the flag word, any other value (Ts, 0.0) with the flag word untouched.
 void sampleTimeFromParameter(HostBlock* S);
-// Inherited form: always (-1.0, 0.0), flag bit 0x1000 cleared and 0x800 set.
+// Inherited form: always (-1.0, 0.0), marked inherited in the flag word.
 void sampleTimeInherited(HostBlock* S);
+
+// ---- block classes ----
+// One factory per class, each defined in the class's own source; the mask-type table is the only caller.
+std::unique_ptr<BaseFcn> makeConfig();
+std::unique_ptr<BaseFcn> makeSigRead();
+std::unique_ptr<BaseFcn> makeSigWrite();
+std::unique_ptr<BaseFcn> makePOCStatus();
+std::unique_ptr<BaseFcn> makeStartStopNetwork();
+std::unique_ptr<BaseFcn> makeCommitFrame();
+std::unique_ptr<BaseFcn> makeErrorInjection();
+std::unique_ptr<BaseFcn> makeReadFrameSig();
+std::unique_ptr<BaseFcn> makeWriteFrameSig();
+std::unique_ptr<BaseFcn> makeReadCycleCount();
+std::unique_ptr<BaseFcn> makeReadPdu();
+std::unique_ptr<BaseFcn> makeWritePdu();
+std::unique_ptr<BaseFcn> makePackPdu();
+std::unique_ptr<BaseFcn> makeUnpackPdu();
 
 // ---- mask types ----
 inline constexpr int kUnknownMaskType = 255;
@@ -62,6 +78,10 @@ void remove(double handle);     // destroys the object, erases the key
 void destroyAll();
 std::size_t size();
 }  // namespace registry
+
+// Destroys and unregisters every block whose handle the host no longer reports as valid: the registry is
+// walked in ascending handle order first, and the stale blocks are removed only after the walk.
+void removeStaleBlocks();
 
 // Creates and registers the object for a block the registry does not know yet, from the mask type the host
 // workspace reports; sets "Invalid KORLIX MaskType found" and creates nothing for a rejected type.

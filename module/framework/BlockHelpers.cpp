@@ -2,71 +2,152 @@
 #include "framework/BlockHelpers.hpp"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "framework/QrxWriter.hpp"
 #include "services/Params.hpp"
 
 namespace korlix {
 
-void ErrorBuffer::report(HostBlock* S, const std::string& text) {
-    const std::size_t length = std::min(text.size(), kSize - 1);
-    std::memmove(buffer_, text.data(), length);
-    buffer_[length] = '\0';
-    setErrorStatus(S, buffer_);
-}
-
-void ErrorBuffer::reportf(HostBlock* S, const char* format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    std::vsnprintf(buffer_, kSize, format, ap);
-    va_end(ap);
-    setErrorStatus(S, buffer_);
-}
-
-bool readParams(HostBlock* S, std::initializer_list<ParamRead> reads, std::string& errorText) {
-    // An error text that is already set on entry is a failure still to be reported: nothing is read, so
-    // that it is neither hidden nor followed by reads the caller did not expect.
-    if (!errorText.empty()) {
-        return false;
+bool isPlaceholderLabel(const std::string& label, Placeholders kind) {
+    if (label == "<No configuration data found>" || label == "<>") {
+        return true;
     }
+    switch (kind) {
+        case Placeholders::ReceiveFrame:
+            return label == "<No receive frame found>";
+        case Placeholders::TransmitFrame:
+            return label == "<No transmit frame found>";
+        case Placeholders::Pdu:
+            break;
+    }
+    return false;
+}
+
+bool readParamsOrReport(HostBlock* S, std::initializer_list<ParamRead> reads, ErrorBuffer& buffer) {
+    std::string errorText;
     for (const ParamRead& read : reads) {
         getSFcnParamString(S, read.name, *read.value, errorText);
         if (!errorText.empty()) {
+            buffer.report(S, errorText);
             return false;
         }
     }
     return true;
 }
 
-bool readParamsOrReport(HostBlock* S, std::initializer_list<ParamRead> reads, ErrorBuffer& buffer) {
-    std::string errorText;
-    if (readParams(S, reads, errorText)) {
-        return true;
-    }
-    buffer.report(S, errorText);
-    return false;
+bool readUint32OrReport(HostBlock* S, const char* name, std::string& text, uint32_t& value,
+                        ErrorBuffer& buffer) {
+    return readParamsOrReport(S, {{name, &text}}, buffer) && toUint32OrReport(S, text, value, buffer);
 }
 
-std::string formatRecord(std::initializer_list<RecordLine> lines) {
-    std::string record = "KORLIXSFunParameters {\n";
-    for (const RecordLine& line : lines) {
-        record += line.indent != nullptr ? line.indent : "";
-        record += line.key != nullptr ? line.key : "";
-        record.append(static_cast<std::size_t>(std::max(line.blanks, 0)), ' ');
-        if (line.quoted) {
-            record += '"';
-            record += line.value;
-            record += '"';
-        } else {
-            record += line.value;
+bool toUint32OrReport(HostBlock* S, const std::string& text, uint32_t& value, ErrorBuffer& buffer) {
+    std::string errorText;
+    stringToUint32(text, value, errorText);
+    if (!errorText.empty()) {
+        buffer.report(S, errorText);
+        return false;
+    }
+    return true;
+}
+
+bool readUint32ListOrReport(HostBlock* S, const char* name, std::string& text, std::vector<uint32_t>& values,
+                            ErrorBuffer& buffer) {
+    if (!readParamsOrReport(S, {{name, &text}}, buffer)) {
+        return false;
+    }
+    std::string errorText;
+    stringToUint32Vector(text, values, errorText);
+    if (!errorText.empty()) {
+        buffer.report(S, errorText);
+        return false;
+    }
+    return true;
+}
+
+bool DialogTexts::read(HostBlock* S, const RecordTable& table, ErrorBuffer& buffer) {
+    texts_.clear();
+    std::vector<const char*> names(table.reads.begin(), table.reads.end());
+    if (names.empty()) {
+        for (const RecordKey& line : table.keys) {
+            if (table.shows(line)) {
+                names.push_back(line.key);
+            }
         }
-        record += '\n';
+    }
+    std::string errorText;
+    for (const char* name : names) {
+        std::string value;
+        getSFcnParamString(S, name, value, errorText);
+        if (!errorText.empty()) {
+            buffer.report(S, errorText);
+            return false;
+        }
+        texts_.emplace_back(name, std::move(value));
+    }
+    return true;
+}
+
+const std::string& DialogTexts::operator[](std::string_view name) const {
+    static const std::string kNone;
+    const auto it =
+        std::find_if(texts_.begin(), texts_.end(), [name](const auto& t) { return t.first == name; });
+    return it != texts_.end() ? it->second : kNone;
+}
+
+void DialogTexts::set(const char* name, std::string text) {
+    const auto it =
+        std::find_if(texts_.begin(), texts_.end(), [name](const auto& t) { return t.first == name; });
+    if (it != texts_.end()) {
+        it->second = std::move(text);
+    } else {
+        texts_.emplace_back(name, std::move(text));
+    }
+}
+
+void recordMixedTimingAsEvent(DialogTexts& texts) {
+    if (texts["FrameTiming"] == "mixed") {
+        texts.set("FrameTiming", "event");
+    }
+}
+
+namespace {
+
+std::size_t blanksAfter(const RecordKey& line, int keyField) {
+    if (line.blanks > 0) {
+        return static_cast<std::size_t>(line.blanks);
+    }
+    const std::size_t length = std::char_traits<char>::length(line.key);
+    const auto field = static_cast<std::size_t>(std::max(keyField, 0));
+    return field > length ? field - length : 1;
+}
+
+}  // namespace
+
+std::string formatRecord(const RecordTable& table, const DialogTexts& texts) {
+    std::string record = "KORLIXSFunParameters {\n";
+    for (const RecordKey& line : table.keys) {
+        if (!table.shows(line)) {
+            continue;
+        }
+        const char* quote = line.quote == Quote::Quoted ? "\"" : "";
+        record.append(line.lead).append(line.key).append(blanksAfter(line, table.keyField), ' ');
+        record.append(quote).append(texts[line.key]).append(quote).append("\n");
     }
     record += "      }\n";
     return record;
+}
+
+int32_t writeParamRecord(HostBlock* S, const RecordTable& table, const DialogTexts& texts) {
+    return ssWriteQRXString(S, formatRecord(table, texts).c_str());
+}
+
+int32_t writeParamRecord(HostBlock* S, const RecordTable& table, ErrorBuffer& buffer) {
+    DialogTexts texts;
+    if (!texts.read(S, table, buffer)) {
+        return 0;
+    }
+    return writeParamRecord(S, table, texts);
 }
 
 bool checkTwoParams(HostBlock* S, ErrorBuffer& buffer) {
@@ -84,14 +165,44 @@ bool isParamStructEmpty(HostBlock* S) {
     return params == nullptr || zvIsEmpty(params) != 0;
 }
 
-void closingSetup(HostBlock* S, WorkVectors work, ModesField modes) {
-    setNumContStates(S, 0);
-    setNumDiscStates(S, 0);
+bool setNumPorts(HostBlock* S, PortSide side, int32_t count) {
+    return side == PortSide::Inputs ? setNumInputPorts(S, count) : setNumOutputPorts(S, count);
+}
+
+void setPortWidth(HostBlock* S, PortSide side, int32_t port, int32_t width) {
+    if (side == PortSide::Inputs) {
+        setInputPortWidth(S, port, width);
+    } else {
+        setOutputPortWidth(S, port, width);
+    }
+}
+
+void setPortDataType(HostBlock* S, PortSide side, int32_t port, int32_t id) {
+    if (side == PortSide::Inputs) {
+        setInputPortDataType(S, port, id);
+    } else {
+        setOutputPortDataType(S, port, id);
+    }
+}
+
+void setTriggerInput(HostBlock* S, int32_t port) {
+    setInputPortWidth(S, port, 1);
+    setInputPortDataType(S, port, HB_DTYPE_BOOLEAN);
+    setInputPortDirectFeedThrough(S, port, true);
+}
+
+void setWorkSizes(HostBlock* S, WorkVectors work) {
     setNumSampleTimes(S, 1);
     setNumIWork(S, work.iwork);
     setNumRWork(S, work.rwork);
     setNumPWork(S, work.pwork);
     setNumNonsampledZCs(S, 0);
+}
+
+void closingSetup(HostBlock* S, WorkVectors work, ModesField modes) {
+    setNumContStates(S, 0);
+    setNumDiscStates(S, 0);
+    setWorkSizes(S, work);
     if (modes != ModesField::Direct) {
         setNumModesThroughHost(S, 0);
     }
@@ -100,8 +211,8 @@ void closingSetup(HostBlock* S, WorkVectors work, ModesField modes) {
     }
     setSFcnParamNotTunable(S, 0);
     setSFcnParamNotTunable(S, 1);
-    changeFlags(S, 0x680000u, 0x100000u);
-    setOptions(S, 0x280020u);
+    changeFlags(S, HB_FLAGS_CLEARED_BY_SETUP, HB_FLAG_SETUP_DONE);
+    setOptions(S, HB_OPTIONS_BLOCK);
 }
 
 bool checkListCovers(HostBlock* S, ErrorBuffer& buffer, const char* entry, std::size_t have, uint32_t count) {
@@ -111,8 +222,19 @@ bool checkListCovers(HostBlock* S, ErrorBuffer& buffer, const char* entry, std::
     buffer.reportf(
         S,
         "Cannot write %s: the block holds %zu values but its signal count is %u; initialise the block again",
-        entry != nullptr ? entry : "", have, static_cast<unsigned>(count));
+        entry, have, static_cast<unsigned>(count));
     return false;
+}
+
+int32_t writeIndexSettings(HostBlock* S, ErrorBuffer& buffer, const char* name,
+                           const std::vector<uint32_t>& indexes, uint32_t count) {
+    if (!checkListCovers(S, buffer, name, indexes.size(), count)) {
+        return 0;
+    }
+    // The writer reads the unsigned indexes as the signed 32-bit integers the id names.
+    return ssWriteQRXParamSettings(S, 1, int32_t{HB_VALUE_DTYPE_VECT}, name,
+                                   static_cast<const void*>(indexes.data()), static_cast<int32_t>(count),
+                                   int32_t{HB_DTYPE_INT32});
 }
 
 }  // namespace korlix

@@ -11,54 +11,78 @@ namespace korlix {
 
 inline constexpr const char* kSFunctionName = "korlix_qvblk";
 
-// Host data type ids.
-enum DataTypeId : int32_t {
-    kDouble = 0,
-    kSingle = 1,
-    kInt8 = 2,
-    kUInt8 = 3,
-    kInt16 = 4,
-    kUInt16 = 5,
-    kInt32 = 6,
-    kUInt32 = 7,
-    kBoolean = 8,
-};
-
 // ---- size record ----
-inline int32_t getSizeField(const HostBlock* S, int field) { return S->sizes[field]; }
-inline void setSizeField(HostBlock* S, int field, int32_t value) { S->sizes[field] = value; }
+inline int32_t getSizeField(const HostBlock* S, int field) {
+    return S->sizes[field];
+}
+inline void setSizeField(HostBlock* S, int field, int32_t value) {
+    S->sizes[field] = value;
+}
 
-inline void setNumContStates(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_CONT_STATES] = n; }
-inline void setNumDiscStates(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_DISC_STATES] = n; }
-inline void setNumSampleTimes(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_SAMPLE_TIMES] = n; }
-inline void setNumIWork(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_IWORK] = n; }
-inline void setNumRWork(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_RWORK] = n; }
-inline void setNumPWork(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_PWORK] = n; }
-inline void setNumNonsampledZCs(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_NONSAMPLED_ZCS] = n; }
-inline void setNumModes(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_MODES] = n; }
+inline void setNumContStates(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_CONT_STATES] = n;
+}
+inline void setNumDiscStates(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_DISC_STATES] = n;
+}
+inline void setNumSampleTimes(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_SAMPLE_TIMES] = n;
+}
+inline void setNumIWork(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_IWORK] = n;
+}
+inline void setNumRWork(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_RWORK] = n;
+}
+inline void setNumPWork(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_PWORK] = n;
+}
+inline void setNumNonsampledZCs(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_NONSAMPLED_ZCS] = n;
+}
+inline void setNumModes(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_MODES] = n;
+}
 // Size field 22 through the host's own setter, when the structure offers one; nothing otherwise.
 inline void setNumModesThroughHost(HostBlock* S, int32_t n) {
     if (S->setNumModes != nullptr) {
         S->setNumModes(S, n);
     }
 }
-inline void setExpectedNumSFcnParams(HostBlock* S, int32_t n) { S->sizes[HB_SIZE_NUM_SFCN_PARAMS] = n; }
-inline int32_t getNumInputPorts(const HostBlock* S) { return S->sizes[HB_SIZE_NUM_INPUTS]; }
-inline int32_t getNumOutputPorts(const HostBlock* S) { return S->sizes[HB_SIZE_NUM_OUTPUTS]; }
+inline void setExpectedNumSFcnParams(HostBlock* S, int32_t n) {
+    S->sizes[HB_SIZE_NUM_SFCN_PARAMS] = n;
+}
+inline int32_t getNumInputPorts(const HostBlock* S) {
+    return S->sizes[HB_SIZE_NUM_INPUTS];
+}
+inline int32_t getNumOutputPorts(const HostBlock* S) {
+    return S->sizes[HB_SIZE_NUM_OUTPUTS];
+}
 
-inline uint32_t getOptions(const HostBlock* S) { return static_cast<uint32_t>(S->sizes[HB_SIZE_OPTIONS]); }
-inline void setOptions(HostBlock* S, uint32_t options) { S->sizes[HB_SIZE_OPTIONS] = static_cast<int32_t>(options); }
-inline uint32_t getFlags(const HostBlock* S) { return static_cast<uint32_t>(S->sizes[HB_SIZE_FLAGS]); }
-inline void setFlags(HostBlock* S, uint32_t flags) { S->sizes[HB_SIZE_FLAGS] = static_cast<int32_t>(flags); }
+inline uint32_t getOptions(const HostBlock* S) {
+    return static_cast<uint32_t>(S->sizes[HB_SIZE_OPTIONS]);
+}
+inline void setOptions(HostBlock* S, uint32_t options) {
+    S->sizes[HB_SIZE_OPTIONS] = static_cast<int32_t>(options);
+}
+inline uint32_t getFlags(const HostBlock* S) {
+    return static_cast<uint32_t>(S->sizes[HB_SIZE_FLAGS]);
+}
+inline void setFlags(HostBlock* S, uint32_t flags) {
+    S->sizes[HB_SIZE_FLAGS] = static_cast<int32_t>(flags);
+}
 // Clears the bits of clearMask, then sets those of setMask.
 inline void changeFlags(HostBlock* S, uint32_t clearMask, uint32_t setMask) {
     setFlags(S, (getFlags(S) & ~clearMask) | setMask);
 }
 
 // ---- S-function parameters ----
-inline int32_t getNumSFcnParams(const HostBlock* S) { return S->numSFcnParams; }
+inline int32_t getNumSFcnParams(const HostBlock* S) {
+    return S->numSFcnParams;
+}
 inline const zvArray* getSFcnParam(const HostBlock* S, int32_t index) {
-    return (index >= 0 && index < S->numSFcnParams && S->sfcnParams != nullptr) ? S->sfcnParams[index] : nullptr;
+    return (index >= 0 && index < S->numSFcnParams && S->sfcnParams != nullptr) ? S->sfcnParams[index]
+                                                                                : nullptr;
 }
 // Not tunable: set bit 0, clear the two tunable bits.
 inline void setSFcnParamNotTunable(HostBlock* S, int32_t index) {
@@ -70,16 +94,31 @@ inline void setSFcnParamNotTunable(HostBlock* S, int32_t index) {
 }
 
 // ---- ports ----
-inline bool setNumInputPorts(HostBlock* S, int32_t n) { return S->setNumInputPorts(S, n) != 0; }
-inline bool setNumOutputPorts(HostBlock* S, int32_t n) { return S->setNumOutputPorts(S, n) != 0; }
-inline void setInputPortWidth(HostBlock* S, int32_t port, int32_t width) { S->inputs[port].width = width; }
-inline void setInputPortDataType(HostBlock* S, int32_t port, int32_t id) { S->inputs[port].dataTypeId = id; }
+inline bool setNumInputPorts(HostBlock* S, int32_t n) {
+    return S->setNumInputPorts(S, n) != 0;
+}
+inline bool setNumOutputPorts(HostBlock* S, int32_t n) {
+    return S->setNumOutputPorts(S, n) != 0;
+}
+inline void setInputPortWidth(HostBlock* S, int32_t port, int32_t width) {
+    S->inputs[port].width = width;
+}
+inline void setInputPortDataType(HostBlock* S, int32_t port, int32_t id) {
+    S->inputs[port].dataTypeId = id;
+}
 inline void setInputPortDirectFeedThrough(HostBlock* S, int32_t port, bool on) {
     S->inputs[port].directFeedThrough = on ? 1 : 0;
 }
-inline void setInputPortAttributeBits(HostBlock* S, int32_t port, uint32_t bits) { S->inputs[port].attributes |= bits; }
-inline void setOutputPortWidth(HostBlock* S, int32_t port, int32_t width) { S->outputs[port].width = width; }
-inline void setOutputPortDataType(HostBlock* S, int32_t port, int32_t id) { S->outputs[port].dataTypeId = id; }
+// Marks an input with the attribute bit HB_INPUT_ATTRIBUTE_MARKED.
+inline void markInputPort(HostBlock* S, int32_t port) {
+    S->inputs[port].attributes |= HB_INPUT_ATTRIBUTE_MARKED;
+}
+inline void setOutputPortWidth(HostBlock* S, int32_t port, int32_t width) {
+    S->outputs[port].width = width;
+}
+inline void setOutputPortDataType(HostBlock* S, int32_t port, int32_t id) {
+    S->outputs[port].dataTypeId = id;
+}
 
 // ---- sample time ----
 inline void setSampleTime(HostBlock* S, double period, double offset) {
@@ -105,10 +144,6 @@ inline double getBlockHandle(HostBlock* S) {
 inline void setErrorStatus(HostBlock* S, const char* text) {
     HostBlock* root = S->root != nullptr ? S->root : S;
     root->errorStatus = text;
-}
-inline const char* getErrorStatus(const HostBlock* S) {
-    const HostBlock* root = S->root != nullptr ? S->root : S;
-    return root->errorStatus;
 }
 
 }  // namespace korlix

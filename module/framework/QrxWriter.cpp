@@ -3,10 +3,10 @@
 
 #include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "framework/ErrorBuffer.hpp"
 #include "framework/HostInterface.hpp"
 
 namespace korlix {
@@ -14,7 +14,7 @@ namespace korlix {
 namespace {
 
 // Holds the work-vector count mismatch message; the host reads it after mdlQRX has returned.
-char workVectMismatch[1024];
+ErrorBuffer workVectMismatch;
 
 // The writers exist only while the host runs mdlQRX (or a test captures the record). A call outside that
 // window would jump through a null pointer, so it fails with an error of its own instead.
@@ -37,31 +37,31 @@ struct PairShape {
 PairShape shapeOf(int32_t kind, int32_t a4, int32_t a5, int32_t a6) {
     PairShape s;
     switch (kind) {
-        case SSWRITE_VALUE_VECT_STR:
+        case HB_VALUE_VECT_STR:
             s.rows = a4;
             break;
-        case SSWRITE_VALUE_NUM:
-        case SSWRITE_VALUE_DTYPE_NUM:
+        case HB_VALUE_NUM:
+        case HB_VALUE_DTYPE_NUM:
             s.dataTypeId = a4;
             break;
-        case SSWRITE_VALUE_VECT:
-        case SSWRITE_VALUE_DTYPE_VECT:
+        case HB_VALUE_VECT:
+        case HB_VALUE_DTYPE_VECT:
             s.dataTypeId = a4;
             s.rows = a5;
             break;
-        case SSWRITE_VALUE_2DMAT:
-        case SSWRITE_VALUE_DTYPE_2DMAT:
+        case HB_VALUE_2DMAT:
+        case HB_VALUE_DTYPE_2DMAT:
             s.dataTypeId = a4;
             s.rows = a5;
             s.columns = a6;
             s.matrix = true;
             break;
-        case SSWRITE_VALUE_DTYPE_ML_VECT:
+        case HB_VALUE_DTYPE_ML_VECT:
             s.dataTypeId = a4;
             s.rows = a5;
             s.splitComplex = true;
             break;
-        case SSWRITE_VALUE_DTYPE_ML_2DMAT:
+        case HB_VALUE_DTYPE_ML_2DMAT:
             s.dataTypeId = a4;
             s.rows = a5;
             s.columns = a6;
@@ -76,7 +76,7 @@ PairShape shapeOf(int32_t kind, int32_t a4, int32_t a5, int32_t a6) {
 
 // Kinds are 0..10; a negative kind is refused like one above 10.
 bool validKind(int32_t kind) {
-    return kind >= SSWRITE_VALUE_STR && kind <= SSWRITE_VALUE_DTYPE_ML_2DMAT;
+    return kind >= HB_VALUE_STR && kind <= HB_VALUE_DTYPE_ML_2DMAT;
 }
 
 }  // namespace
@@ -109,8 +109,8 @@ int32_t ssWriteQRXNameValuePair(HostBlock* S, int32_t kind, const char* name, co
         bool valueMissing = value == nullptr;
         if (shape.splitComplex && !valueMissing) {
             const void* const* parts = static_cast<const void* const*>(value);
-            valueMissing =
-                parts[0] == nullptr || ((shape.dataTypeId & kComplexDataTypeBit) != 0 && parts[1] == nullptr);
+            valueMissing = parts[0] == nullptr ||
+                           ((shape.dataTypeId & HB_DTYPE_COMPLEX_BIT) != 0 && parts[1] == nullptr);
         }
         if (valueMissing) {
             setErrorStatus(S, "Invalid value (NULL) passed to ssWriteQRXNameValuePair");
@@ -143,41 +143,41 @@ int32_t ssWriteQRXParamSettings(HostBlock* S, int32_t n, ...) {
         }
         const char* name = va_arg(ap, const char*);
         switch (kind) {
-            case SSWRITE_VALUE_NUM: {
+            case HB_VALUE_NUM: {
                 const double number = va_arg(ap, double);
-                result = ssWriteQRXNameValuePair(S, kind, name, &number, kDouble, 0, 0);
+                result = ssWriteQRXNameValuePair(S, kind, name, &number, HB_DTYPE_DOUBLE, 0, 0);
                 break;
             }
-            case SSWRITE_VALUE_VECT_STR:
-            case SSWRITE_VALUE_VECT: {
+            case HB_VALUE_VECT_STR:
+            case HB_VALUE_VECT: {
                 const void* value = va_arg(ap, const void*);
                 const int32_t count = va_arg(ap, int32_t);
-                result = kind == SSWRITE_VALUE_VECT_STR
+                result = kind == HB_VALUE_VECT_STR
                              ? ssWriteQRXNameValuePair(S, kind, name, value, count, 0, 0)
-                             : ssWriteQRXNameValuePair(S, kind, name, value, kDouble, count, 0);
+                             : ssWriteQRXNameValuePair(S, kind, name, value, HB_DTYPE_DOUBLE, count, 0);
                 break;
             }
-            case SSWRITE_VALUE_2DMAT: {
+            case HB_VALUE_2DMAT: {
                 const void* value = va_arg(ap, const void*);
                 const int32_t rows = va_arg(ap, int32_t);
                 const int32_t columns = va_arg(ap, int32_t);
-                result = ssWriteQRXNameValuePair(S, kind, name, value, kDouble, rows, columns);
+                result = ssWriteQRXNameValuePair(S, kind, name, value, HB_DTYPE_DOUBLE, rows, columns);
                 break;
             }
-            case SSWRITE_VALUE_DTYPE_NUM: {
+            case HB_VALUE_DTYPE_NUM: {
                 const void* value = va_arg(ap, const void*);
                 const int32_t dataTypeId = va_arg(ap, int32_t);
                 result = ssWriteQRXNameValuePair(S, kind, name, value, dataTypeId, 0, 0);
                 break;
             }
-            case SSWRITE_VALUE_DTYPE_VECT: {
+            case HB_VALUE_DTYPE_VECT: {
                 const void* value = va_arg(ap, const void*);
                 const int32_t count = va_arg(ap, int32_t);
                 const int32_t dataTypeId = va_arg(ap, int32_t);
                 result = ssWriteQRXNameValuePair(S, kind, name, value, dataTypeId, count, 0);
                 break;
             }
-            case SSWRITE_VALUE_DTYPE_2DMAT: {
+            case HB_VALUE_DTYPE_2DMAT: {
                 const void* value = va_arg(ap, const void*);
                 const int32_t rows = va_arg(ap, int32_t);
                 const int32_t columns = va_arg(ap, int32_t);
@@ -185,13 +185,13 @@ int32_t ssWriteQRXParamSettings(HostBlock* S, int32_t n, ...) {
                 result = ssWriteQRXNameValuePair(S, kind, name, value, dataTypeId, rows, columns);
                 break;
             }
-            case SSWRITE_VALUE_DTYPE_ML_VECT:
-            case SSWRITE_VALUE_DTYPE_ML_2DMAT: {
+            case HB_VALUE_DTYPE_ML_VECT:
+            case HB_VALUE_DTYPE_ML_2DMAT: {
                 const void* parts[2];
                 parts[0] = va_arg(ap, const void*);
                 parts[1] = va_arg(ap, const void*);
                 const int32_t rows = va_arg(ap, int32_t);
-                const int32_t columns = kind == SSWRITE_VALUE_DTYPE_ML_2DMAT ? va_arg(ap, int32_t) : 1;
+                const int32_t columns = kind == HB_VALUE_DTYPE_ML_2DMAT ? va_arg(ap, int32_t) : 1;
                 const int32_t dataTypeId = va_arg(ap, int32_t);
                 result = ssWriteQRXNameValuePair(S, kind, name, parts, dataTypeId, rows, columns);
                 break;
@@ -235,8 +235,8 @@ int32_t ssWriteQRXWorkVect(HostBlock* S, const char* vectName, int32_t nNames, .
     const int32_t registered = getSizeField(S, registeredField);
     const std::string vect(vectName);
 
-    int32_t result = ssWriteQRXNameValuePair(S, SSWRITE_VALUE_DTYPE_NUM, ("Num" + vect + "Defines").c_str(),
-                                             &nNames, kInt32, 0, 0);
+    int32_t result = ssWriteQRXNameValuePair(S, HB_VALUE_DTYPE_NUM, ("Num" + vect + "Defines").c_str(),
+                                             &nNames, HB_DTYPE_INT32, 0, 0);
     if (result != 1) {
         return result;
     }
@@ -251,13 +251,14 @@ int32_t ssWriteQRXWorkVect(HostBlock* S, const char* vectName, int32_t nNames, .
         const auto start = static_cast<int32_t>(startIndex);
         result = ssWriteQRXString(S, defineLine.c_str());
         if (result == 1) {
-            result = ssWriteQRXNameValuePair(S, SSWRITE_VALUE_QSTR, "Name", name, 0, 0, 0);
+            result = ssWriteQRXNameValuePair(S, HB_VALUE_QSTR, "Name", name, 0, 0, 0);
         }
         if (result == 1) {
-            result = ssWriteQRXNameValuePair(S, SSWRITE_VALUE_DTYPE_NUM, "Width", &width, kInt32, 0, 0);
+            result = ssWriteQRXNameValuePair(S, HB_VALUE_DTYPE_NUM, "Width", &width, HB_DTYPE_INT32, 0, 0);
         }
         if (result == 1) {
-            result = ssWriteQRXNameValuePair(S, SSWRITE_VALUE_DTYPE_NUM, "StartIndex", &start, kInt32, 0, 0);
+            result =
+                ssWriteQRXNameValuePair(S, HB_VALUE_DTYPE_NUM, "StartIndex", &start, HB_DTYPE_INT32, 0, 0);
         }
         if (result == 1) {
             result = ssWriteQRXString(S, "}");
@@ -269,12 +270,11 @@ int32_t ssWriteQRXWorkVect(HostBlock* S, const char* vectName, int32_t nNames, .
         return result;
     }
     if (startIndex != registered) {
-        std::snprintf(
-            workVectMismatch, sizeof workVectMismatch,
+        workVectMismatch.reportf(
+            S,
             "Error in ssWriteQRXWorkVect.  The total number of %sDefines written to the .qrx file (= %lld), "
             "should be equal to number of %s (= %d), registered in mdlInitializeSizes",
             vectName, static_cast<long long>(startIndex), vectName, registered);
-        setErrorStatus(S, workVectMismatch);
         return 0;
     }
     return 1;

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "blocks/BlockFactories.hpp"
 #include "framework/BaseFcn.hpp"
 #include "quonix/zv.h"
 #include "services/Workspace.hpp"
@@ -14,12 +13,9 @@ namespace korlix {
 
 namespace {
 
-constexpr uint32_t kFlagInheritedSampleTime = 0x800;
-constexpr uint32_t kFlagFixedSampleTime = 0x1000;
-
 void declareInherited(HostBlock* S, double offset) {
     setSampleTime(S, -1.0, offset);
-    changeFlags(S, kFlagFixedSampleTime, kFlagInheritedSampleTime);
+    changeFlags(S, HB_FLAG_FIXED_SAMPLE_TIME, HB_FLAG_INHERITED_SAMPLE_TIME);
 }
 
 }  // namespace
@@ -192,6 +188,18 @@ std::size_t size() {
 }
 
 }  // namespace registry
+
+void removeStaleBlocks() {
+    std::vector<double> stale;
+    for (double handle : registry::handles()) {
+        if (!isBlockHandleValid(handle)) {
+            stale.push_back(handle);
+        }
+    }
+    for (double handle : stale) {
+        registry::remove(handle);
+    }
+}
 
 BaseFcn* createBlock(double handle, HostBlock* S) {
     std::unique_ptr<BaseFcn> obj = makeBlockForMaskType(queryBlockMaskType(handle));

@@ -59,12 +59,15 @@ struct DataTypeName {
 };
 
 constexpr DataTypeName kDataTypeNames[] = {
-    {"boolean", kBoolean}, {"A_UINT8", kUInt8}, {"uint8", kUInt8},   {"A_INT8", kInt8}, {"int8", kInt8},
-    {"A_UINT16", kUInt16}, {"uint16", kUInt16}, {"A_INT16", kInt16}, {"int16", kInt16}, {"A_UINT32", kUInt32},
-    {"uint32", kUInt32},   {"A_INT32", kInt32}, {"int32", kInt32},
+    {"boolean", HB_DTYPE_BOOLEAN}, {"A_UINT8", HB_DTYPE_UINT8}, {"uint8", HB_DTYPE_UINT8},
+    {"A_INT8", HB_DTYPE_INT8},     {"int8", HB_DTYPE_INT8},     {"A_UINT16", HB_DTYPE_UINT16},
+    {"uint16", HB_DTYPE_UINT16},   {"A_INT16", HB_DTYPE_INT16}, {"int16", HB_DTYPE_INT16},
+    {"A_UINT32", HB_DTYPE_UINT32}, {"uint32", HB_DTYPE_UINT32}, {"A_INT32", HB_DTYPE_INT32},
+    {"int32", HB_DTYPE_INT32},
 };
 
-constexpr int8_t kByteSizes[] = {8, 4, 1, 1, 2, 2, 4, 4, 1};  // indexed by data type id 0..8
+// Byte size of each host data type, indexed by its id.
+constexpr int8_t kByteSizes[HB_DTYPE_COUNT] = {8, 4, 1, 1, 2, 2, 4, 4, 1};
 
 }  // namespace
 
@@ -154,7 +157,7 @@ void parseDataTypeList(std::string text, std::vector<int32_t>& ids, std::string&
 }
 
 int8_t dataTypeByteSize(int32_t id) {
-    if (id < 0 || id >= static_cast<int32_t>(sizeof kByteSizes)) {
+    if (id < 0 || id >= HB_DTYPE_COUNT) {
         return -1;
     }
     return kByteSizes[id];

@@ -4,9 +4,6 @@
 // because the host calls the module from one thread at a time.
 #include "services/Workspace.hpp"
 
-#include <vector>
-
-#include "framework/BaseFcn.hpp"
 #include "quonix/zup.h"
 #include "quonix/zv.h"
 
@@ -99,24 +96,17 @@ void queryExecutionSystem(double handle, std::string& execSys, int32_t& sysTypeC
     errorText = kUnknownSysType;
 }
 
-void removeStaleBlocks() {
-    std::vector<double> stale;
-    for (double handle : registry::handles()) {
-        putHandleAndEvaluate(handle, kIsHandleQuery);
-        // Only a readable number that is exactly 0.0 marks the block stale; a missing variable, one that
-        // holds no number, or an empty one keeps it.
-        if (zvArray* isHandle = zupGetVariable("caller", "KorLix_IsHandle"); isHandle != nullptr) {
-            if (zvIsNumeric(isHandle) && !zvIsEmpty(isHandle) && zvGetScalar(isHandle) == 0.0) {
-                stale.push_back(handle);
-            }
-            zvDestroyArray(isHandle);
-        }
-        zupEvalString(kIsHandleCleanup);
+bool isBlockHandleValid(double handle) {
+    putHandleAndEvaluate(handle, kIsHandleQuery);
+    // Only a readable number that is exactly 0.0 marks the handle stale; a missing variable, one that holds
+    // no number, or an empty one keeps it.
+    bool valid = true;
+    if (zvArray* isHandle = zupGetVariable("caller", "KorLix_IsHandle"); isHandle != nullptr) {
+        valid = !(zvIsNumeric(isHandle) && !zvIsEmpty(isHandle) && zvGetScalar(isHandle) == 0.0);
+        zvDestroyArray(isHandle);
     }
-    // Removal only after the walk, so that the walk never meets an erased entry.
-    for (double handle : stale) {
-        registry::remove(handle);
-    }
+    zupEvalString(kIsHandleCleanup);
+    return valid;
 }
 
 }  // namespace korlix

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "BlockFixture.hpp"
-#include "blocks/BlockFactories.hpp"
-#include "blocks/PackPdu.hpp"
+#include "blocks/families/PduFamily.hpp"
+#include "framework/BaseFcn.hpp"
 #include "framework/HostInterface.hpp"
 
 namespace korlix_test {
@@ -112,7 +112,7 @@ TEST(BlockState, ErrorInjectionCountAndListSurviveFailedSetUps) {
 // Data type ids that the dialog's names never lead to: the byte sizes are rebuilt from empty and stop at
 // the first id without a size, whose signal both blocks call an input.
 TEST(BlockState, ByteSizesStopAtAnUnknownType) {
-    using korlix::pdu::SignalPorts;
+    using SignalPorts = korlix::PortSide;
     using Row =
         std::tuple<const char*, SignalPorts, std::vector<int32_t>, int, std::vector<int8_t>, std::string>;
     // clang-format off

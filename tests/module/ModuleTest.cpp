@@ -10,7 +10,7 @@
 
 #include "HostFixture.hpp"
 #include "ProbeBlock.hpp"
-#include "blocks/BlockFactories.hpp"
+#include "framework/BaseFcn.hpp"
 #include "services/Workspace.hpp"
 
 namespace {

@@ -184,19 +184,33 @@ TEST(ReadParamsTest, ReadsInOrderAndStopsAtFirstFailure) {
 }
 
 TEST(FormatRecordTest, WholeRecordQuotedAndBareUnescapedNeverCut) {
-    const std::string type = "KORLIXConfig", index = "2", file = "a \"b\" c", huge(9000, 'x');
-    EXPECT_EQ(formatRecord({{"MaskType", 9, true, type},
-                            {"DeviceIndex", 6, false, index},
-                            {"VXLFile", 0, true, file},
-                            {"Lead", 1, false, index, "    "}}),
+    DialogTexts texts;
+    texts.set("MaskType", "KORLIXConfig");
+    texts.set("DeviceIndex", "2");
+    texts.set("VXLFile", "a \"b\" c");
+    texts.set("LongerThanTheField", std::string(9000, 'x'));
+    const RecordKey keys[] = {
+        {"MaskType", Quote::Quoted},
+        {"DeviceIndex", Quote::Bare, 3},
+        {"VXLFile", Quote::Quoted, 0, Side::Read},
+        {"VXLFile", Quote::Quoted, 0, Side::Write, "\t"},
+        {"LongerThanTheField", Quote::Bare},
+        {"Unread", Quote::Quoted},
+    };
+    const std::string tail =
+        "        LongerThanTheField " + std::string(9000, 'x') + "\n        Unread     \"\"\n      }\n";
+    EXPECT_EQ(formatRecord(RecordTable{{}, keys, 11, Side::Read}, texts),
               "KORLIXSFunParameters {\n"
-              "        MaskType         \"KORLIXConfig\"\n"
-              "        DeviceIndex      2\n"
-              "        VXLFile\"a \"b\" c\"\n"
-              "    Lead 2\n"
-              "      }\n");
-    EXPECT_EQ(formatRecord({{"VXLFile", 2, true, huge}, {"Next", 1, false, index}}),
-              "KORLIXSFunParameters {\n        VXLFile  \"" + huge + "\"\n        Next 2\n      }\n");
+              "        MaskType   \"KORLIXConfig\"\n"
+              "        DeviceIndex   2\n"
+              "        VXLFile    \"a \"b\" c\"\n" +
+                  tail);
+    EXPECT_EQ(formatRecord(RecordTable{{}, keys, 11, Side::Write}, texts),
+              "KORLIXSFunParameters {\n"
+              "        MaskType   \"KORLIXConfig\"\n"
+              "        DeviceIndex   2\n"
+              "\tVXLFile    \"a \"b\" c\"\n" +
+                  tail);
 }
 
 TEST(SetupHelpers, ClosingSetupWithEachModesVariant) {

@@ -24,24 +24,113 @@ extern "C" {
 /* Indexes into HostBlock.sizes, the 38-field size record. Fields not named here are reserved: the host
  * presets them to 0 and neither side gives them a meaning. */
 enum HostBlockSizeField {
-    HB_SIZE_NUM_CONT_STATES = 0,      /* module: number of continuous states */
-    HB_SIZE_NUM_DISC_STATES = 1,      /* module: number of discrete states */
-    HB_SIZE_NUM_OUTPUTS = 2,          /* setNumOutputPorts: number of output ports */
-    HB_SIZE_NUM_INPUTS = 3,           /* setNumInputPorts: number of input ports */
-    HB_SIZE_TASK_INDICATOR = 4,       /* host: -2 when the block runs in a single task, else 0 */
-    HB_SIZE_NUM_SAMPLE_TIMES = 6,     /* module: number of sample times */
-    HB_SIZE_NUM_SFCN_PARAMS = 7,      /* module: expected number of S-function parameters */
-    HB_SIZE_NUM_IWORK = 8,            /* module: integer work vector length */
-    HB_SIZE_NUM_RWORK = 9,            /* module: real work vector length */
-    HB_SIZE_NUM_PWORK = 10,           /* module: pointer work vector length */
-    HB_SIZE_UNSIGNED_FIRST = 15,      /* fields 15..18 are passed back to the host as unsigned numbers */
+    HB_SIZE_NUM_CONT_STATES = 0,  /* module: number of continuous states */
+    HB_SIZE_NUM_DISC_STATES = 1,  /* module: number of discrete states */
+    HB_SIZE_NUM_OUTPUTS = 2,      /* setNumOutputPorts: number of output ports */
+    HB_SIZE_NUM_INPUTS = 3,       /* setNumInputPorts: number of input ports */
+    HB_SIZE_TASK_INDICATOR = 4,   /* host: -2 when the block runs in a single task, else 0 */
+    HB_SIZE_NUM_SAMPLE_TIMES = 6, /* module: number of sample times */
+    HB_SIZE_NUM_SFCN_PARAMS = 7,  /* module: expected number of S-function parameters */
+    HB_SIZE_NUM_IWORK = 8,        /* module: integer work vector length */
+    HB_SIZE_NUM_RWORK = 9,        /* module: real work vector length */
+    HB_SIZE_NUM_PWORK = 10,       /* module: pointer work vector length */
+    HB_SIZE_UNSIGNED_FIRST = 15,  /* fields 15..18 are passed back to the host as unsigned numbers */
     HB_SIZE_UNSIGNED_LAST = 18,
-    HB_SIZE_VERSION = 19,             /* module: HOST_BLOCK_VERSION, written at registration */
-    HB_SIZE_NUM_NONSAMPLED_ZCS = 20,  /* module: number of non-sampled zero crossings */
-    HB_SIZE_NUM_MODES = 22,           /* module: number of modes (see setNumModes) */
-    HB_SIZE_OPTIONS = 23,             /* module: option word (unsigned bits) */
-    HB_SIZE_FLAGS = 31,               /* module: flag word (bits set and cleared by the block) */
+    HB_SIZE_VERSION = 19,            /* module: HOST_BLOCK_VERSION, written at registration */
+    HB_SIZE_NUM_NONSAMPLED_ZCS = 20, /* module: number of non-sampled zero crossings */
+    HB_SIZE_NUM_MODES = 22,          /* module: number of modes (see setNumModes) */
+    HB_SIZE_OPTIONS = 23,            /* module: option word (unsigned bits) */
+    HB_SIZE_FLAGS = 31,              /* module: flag word (bits set and cleared by the block) */
     HB_SIZE_FIELD_COUNT = 38
+};
+
+/* Callback flags: the fourth right-hand argument of a zupFunction call. 0 is the registration call (it runs
+ * mdlInitializeSizes); the others reach the module's dispatcher. Flags 111 to 150 stand for optional host
+ * methods; 103 and 108 for features a module may lack. */
+enum HostCallbackFlag {
+    HB_CALL_REGISTRATION = 0,
+    HB_CALL_INITIALIZE_SAMPLE_TIMES = 101,
+    HB_CALL_GET_TIME_OF_NEXT_VAR_HIT = 103,
+    HB_CALL_OUTPUTS = 104,
+    HB_CALL_TERMINATE = 107,
+    HB_CALL_ZERO_CROSSINGS = 108,
+    HB_CALL_SET_WORK_WIDTHS = 111,
+    HB_CALL_CHECK_PARAMETERS = 112,
+    HB_CALL_SET_INPUT_PORT_DATA_TYPE = 113,
+    HB_CALL_SET_OUTPUT_PORT_DATA_TYPE = 114,
+    HB_CALL_SET_INPUT_PORT_WIDTH = 115,
+    HB_CALL_SET_OUTPUT_PORT_WIDTH = 116,
+    HB_CALL_START = 117,
+    HB_CALL_QRX = 119,
+    HB_CALL_SET_INPUT_PORT_COMPLEX_SIGNAL = 120,
+    HB_CALL_SET_OUTPUT_PORT_COMPLEX_SIGNAL = 121,
+    HB_CALL_SET_INPUT_PORT_SAMPLE_TIME = 122,
+    HB_CALL_SET_OUTPUT_PORT_SAMPLE_TIME = 123,
+    HB_CALL_SET_INPUT_PORT_DIMENSION_INFO = 126,
+    HB_CALL_SET_OUTPUT_PORT_DIMENSION_INFO = 127,
+    HB_CALL_SET_INPUT_PORT_FRAME_DATA = 128,
+    HB_CALL_SET_DEFAULT_PORT_DIMENSION_INFO = 131,
+    HB_CALL_SET_DEFAULT_PORT_DATA_TYPES = 132,
+    HB_CALL_SET_DEFAULT_PORT_COMPLEX_SIGNALS = 133,
+    HB_CALL_INITIALIZE_PROPAGATION_PASS = 142,
+    HB_CALL_GET_SIM_STATE = 144,
+    HB_CALL_SET_SIM_STATE = 145,
+    HB_CALL_SET_INPUT_PORT_SYMBOLIC_DIMENSIONS = 149,
+    HB_CALL_SET_OUTPUT_PORT_SYMBOLIC_DIMENSIONS = 150
+};
+
+/* Task indicator (size field HB_SIZE_TASK_INDICATOR) and task identifier of a block in a single task. */
+#define HB_SINGLE_TASK (-2)
+
+/* Bits of the flag word (size field HB_SIZE_FLAGS). */
+enum HostFlagBit {
+    HB_FLAG_PORTS_SET = 0x2,               /* a port count was set on a bare structure */
+    HB_FLAG_INHERITED_SAMPLE_TIME = 0x800, /* the block inherits its sample time */
+    HB_FLAG_FIXED_SAMPLE_TIME = 0x1000,    /* cleared when the sample time is inherited */
+    HB_FLAG_SETUP_DONE = 0x100000,         /* set by the common closing set-up */
+    HB_FLAGS_CLEARED_BY_SETUP = 0x680000   /* cleared by the common closing set-up */
+};
+
+/* Values and bits of the option word (size field HB_SIZE_OPTIONS). */
+enum HostOptionBit {
+    HB_OPTION_REGISTERED = 0x2000,    /* or-ed in after the registration call */
+    HB_OPTION_STARTED = 0x200000,     /* the whole word at mdlStart */
+    HB_OPTIONS_BLOCK = 0x280020,      /* the whole word after the common closing set-up */
+    HB_OPTIONS_SIGNAL_BLOCK = 0x80020 /* the whole word after a signal block's closing set-up */
+};
+
+/* The attribute bit the blocks set on some inputs (HostInputPort.attributes); its meaning is the host's. */
+#define HB_INPUT_ATTRIBUTE_MARKED 0x20u
+
+/* Host data type ids, for port data types and record pairs. */
+enum HostDataTypeId {
+    HB_DTYPE_DOUBLE = 0,
+    HB_DTYPE_SINGLE = 1,
+    HB_DTYPE_INT8 = 2,
+    HB_DTYPE_UINT8 = 3,
+    HB_DTYPE_INT16 = 4,
+    HB_DTYPE_UINT16 = 5,
+    HB_DTYPE_INT32 = 6,
+    HB_DTYPE_UINT32 = 7,
+    HB_DTYPE_BOOLEAN = 8,
+    HB_DTYPE_COUNT = 9
+};
+/* Or-ed into a record pair's data type id: the values are complex. */
+#define HB_DTYPE_COMPLEX_BIT 0x10000
+
+/* Value kinds of a record pair (HostWriteRecordPair): texts, numbers, vectors and matrices. */
+enum HostRecordValueKind {
+    HB_VALUE_STR = 0,            /* a bare text */
+    HB_VALUE_QSTR = 1,           /* a quoted text */
+    HB_VALUE_VECT_STR = 2,       /* rows texts */
+    HB_VALUE_NUM = 3,            /* one double */
+    HB_VALUE_VECT = 4,           /* rows doubles */
+    HB_VALUE_2DMAT = 5,          /* rows x columns doubles */
+    HB_VALUE_DTYPE_NUM = 6,      /* one value of dataTypeId */
+    HB_VALUE_DTYPE_VECT = 7,     /* rows values of dataTypeId */
+    HB_VALUE_DTYPE_2DMAT = 8,    /* rows x columns values of dataTypeId */
+    HB_VALUE_DTYPE_ML_VECT = 9,  /* rows values, real and imaginary parts apart */
+    HB_VALUE_DTYPE_ML_2DMAT = 10 /* rows x columns values, real and imaginary parts apart */
 };
 
 /* Bits of an S-function parameter's attribute word (HostBlock.sfcnParamAttributes). */
@@ -53,7 +142,7 @@ enum HostParamAttribute {
 
 /* Methods reachable through HostBlock.callMethod. */
 enum HostBlockMethod {
-    HB_METHOD_GET_BLOCK_HANDLE = 21, /* a = 0, b = double*: writes the block handle */
+    HB_METHOD_GET_BLOCK_HANDLE = 21,  /* a = 0, b = double*: writes the block handle */
     HB_METHOD_REGISTRATION_HOOK = 280 /* a = 1, b = null: called once at registration when supported */
 };
 
@@ -99,9 +188,9 @@ struct HostBlock {
     HostBlock* root;  /* host: the structure that holds the error status (itself for a block structure) */
     int32_t sizes[HB_SIZE_FIELD_COUNT]; /* both: the size record, indexed by HostBlockSizeField */
 
-    int32_t numSFcnParams;           /* host: number of S-function parameters passed */
-    const zvArray** sfcnParams;      /* host: the parameters (0: block parameter structure, 1: sample time) */
-    uint32_t* sfcnParamAttributes;   /* module: one attribute word per parameter (HostParamAttribute) */
+    int32_t numSFcnParams;         /* host: number of S-function parameters passed */
+    const zvArray** sfcnParams;    /* host: the parameters (0: block parameter structure, 1: sample time) */
+    uint32_t* sfcnParamAttributes; /* module: one attribute word per parameter (HostParamAttribute) */
 
     /* host: set the number of ports; answer 0 (and change nothing) for a refused count, else store the
      * count in sizes, (re)create the port records and answer 1. */
@@ -127,7 +216,8 @@ struct HostBlock {
 
     /* host: method dispatcher, may be null. Answers 1 when the method was handled. */
     int (*callMethod)(HostBlock* block, int32_t method, int32_t a, void* b);
-    int32_t supportsRegistrationHook; /* host: non-zero when method HB_METHOD_REGISTRATION_HOOK may be called */
+    int32_t
+        supportsRegistrationHook; /* host: non-zero when method HB_METHOD_REGISTRATION_HOOK may be called */
 
     /* host: optional setter of size field HB_SIZE_NUM_MODES, may be null. */
     void (*setNumModes)(HostBlock* block, int32_t value);

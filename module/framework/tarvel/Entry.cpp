@@ -9,6 +9,8 @@
 #include <string>
 
 #include "framework/BaseFcn.hpp"
+#include "framework/BlockHelpers.hpp"
+#include "framework/ErrorBuffer.hpp"
 #include "framework/HostInterface.hpp"
 #include "quonix/zup.h"
 #include "quonix/zv.h"
@@ -19,25 +21,14 @@ namespace korlix {
 namespace {
 
 constexpr const char* kSelfDescription = "ZUP level2 S-function \"korlix_qvblk\"";
-constexpr uint32_t kOptionRegistered = 0x2000;
-constexpr uint32_t kOptionStarted = 0x200000;
-constexpr uint32_t kFlagPortsSet = 0x2;
-constexpr int32_t kSingleTaskIndicator = -2;
 
 // ---------------------------------------------------------------------------------------------------------
 // Messages formatted at run time live in module-global buffers: the host reads them after the callback has
 // returned. Each keeps its text until the same place reports again.
 
-constexpr std::size_t kMessageSize = 1024;
-char gSizesMessage[kMessageSize];
-char gSampleTimesMessage[kMessageSize];
-char gGuardMessage[kMessageSize];
-
-void reportText(HostBlock* S, char (&buffer)[kMessageSize], const std::string& text) {
-    std::memset(buffer, 0, kMessageSize);
-    std::snprintf(buffer, kMessageSize, "%s", text.c_str());
-    setErrorStatus(S, buffer);
-}
+ErrorBuffer gSizesMessage;
+ErrorBuffer gSampleTimesMessage;
+ErrorBuffer gGuardMessage;
 
 // Registration failures: formatted into a small stack buffer and raised; zupErrMsgTxt copies the text and
 // does not return.
@@ -70,11 +61,7 @@ BaseFcn* findObject(HostBlock* S) {
 }
 
 void mdlInitializeSizes(HostBlock* S) {
-    setNumSampleTimes(S, 1);
-    setNumIWork(S, 0);
-    setNumRWork(S, 0);
-    setNumPWork(S, 0);
-    setNumNonsampledZCs(S, 0);
+    setWorkSizes(S, WorkVectors{});
     setNumModes(S, 0);
 
     const double handle = getBlockHandle(S);
@@ -96,7 +83,7 @@ void mdlInitializeSizes(HostBlock* S) {
     int32_t sysType = kExecNone;
     queryExecutionSystem(handle, execSys, sysType, errorText);
     if (!errorText.empty()) {
-        reportText(S, gSizesMessage, errorText);
+        gSizesMessage.report(S, errorText);
         return;
     }
     obj->initializeSizes(S);
@@ -115,7 +102,7 @@ void mdlInitializeSampleTimes(HostBlock* S) {
     int32_t sysType = kExecNone;
     queryExecutionSystem(handle, execSys, sysType, errorText);
     if (!errorText.empty()) {
-        reportText(S, gSampleTimesMessage, errorText);
+        gSampleTimesMessage.report(S, errorText);
         return;
     }
     if (sysType == kExecHost) {
@@ -144,7 +131,7 @@ void mdlZeroCrossings(HostBlock* S) {
 }
 
 void mdlStart(HostBlock* S) {
-    setOptions(S, kOptionStarted);
+    setOptions(S, HB_OPTION_STARTED);
     if (BaseFcn* obj = findObject(S); obj != nullptr) {
         obj->start(S);
     }
@@ -171,7 +158,7 @@ int setBarePorts(HostBlock* S, int32_t n, int field, Port*& ports) {
             return 0;  // out of host memory: refuse the count and change nothing
         }
     }
-    changeFlags(S, 0, kFlagPortsSet);
+    changeFlags(S, 0, HB_FLAG_PORTS_SET);
     setSizeField(S, field, n);
     ports = records;
     return 1;
@@ -251,7 +238,7 @@ void storeSizeVector(HostBlock* S, zvArray* left[]) {
             out[i] = static_cast<double>(S->sizes[i]);
         }
     }
-    setOptions(S, getOptions(S) | kOptionRegistered);
+    setOptions(S, getOptions(S) | HB_OPTION_REGISTERED);
     if (out != nullptr) {
         for (int i = HB_SIZE_UNSIGNED_FIRST; i <= HB_SIZE_UNSIGNED_LAST; ++i) {
             out[i] = static_cast<double>(static_cast<uint32_t>(S->sizes[i]));
@@ -277,7 +264,7 @@ void registration(int nLeft, zvArray* left[], int nRight, const zvArray* right[]
         raiseArgumentError("The 4th right hand argument, FLAG, passed to %s must be an integer",
                            kSelfDescription);
     }
-    if (flag != 0) {
+    if (flag != HB_CALL_REGISTRATION) {
         raiseArgumentError("Invalid flag passed to %s", kSelfDescription);
     }
 
@@ -314,33 +301,33 @@ struct UnexpectedCall {
 // Flags whose only answer is an error: optional host methods this module never provides, and the two
 // callbacks whose features it does not support.
 const UnexpectedCall kUnexpectedCalls[] = {
-    {103,
+    {HB_CALL_GET_TIME_OF_NEXT_VAR_HIT,
      "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
      "mdlGetTimeOfNextVarHit routine"},
-    {108,
+    {HB_CALL_ZERO_CROSSINGS,
      "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a mdlZeroCrossings "
      "routine"},
-    {111, "Unexpected call to mdlSetWorkWidths"},
-    {112, "Unexpected call to mdlCheckParameters"},
-    {113, "Unexpected call to mdlSetInputPortDataType"},
-    {114, "Unexpected call to mdlSetOutputPortDataType"},
-    {115, "Unexpected call to mdlSetInputPortWidth"},
-    {116, "Unexpected call to mdlSetOutputPortWidth"},
-    {120, "Unexpected call to mdlSetInputPortComplexSignal"},
-    {121, "Unexpected call to mdlSetOutputPortComplexSignal"},
-    {122, "Unexpected call to mdlSetInputPortSampleTime"},
-    {123, "Unexpected call to mdlSetOutputPortSampleTime"},
-    {126, "Unexpected call to mdlSetInputPortDimensionInfo"},
-    {127, "Unexpected call to mdlSetOutputPortDimensionInfo"},
-    {128, "Unexpected call to mdlSetInputPortFrameData"},
-    {131, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
-    {132, "Unexpected call to mdlSetDefaultPortDataTypes"},
-    {133, "Unexpected call to mdlSetDefaultPortComplexSignals"},
-    {142, "Unexpected call to mdlInitializePropagationPass"},
-    {144, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"},
-    {145, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"},
-    {149, "Unexpected call to mdlSetInputPortSymbolicDimensions"},
-    {150, "Unexpected call to mdlSetOutputPortSymbolicDimensions"},
+    {HB_CALL_SET_WORK_WIDTHS, "Unexpected call to mdlSetWorkWidths"},
+    {HB_CALL_CHECK_PARAMETERS, "Unexpected call to mdlCheckParameters"},
+    {HB_CALL_SET_INPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetInputPortDataType"},
+    {HB_CALL_SET_OUTPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetOutputPortDataType"},
+    {HB_CALL_SET_INPUT_PORT_WIDTH, "Unexpected call to mdlSetInputPortWidth"},
+    {HB_CALL_SET_OUTPUT_PORT_WIDTH, "Unexpected call to mdlSetOutputPortWidth"},
+    {HB_CALL_SET_INPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetInputPortComplexSignal"},
+    {HB_CALL_SET_OUTPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetOutputPortComplexSignal"},
+    {HB_CALL_SET_INPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetInputPortSampleTime"},
+    {HB_CALL_SET_OUTPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetOutputPortSampleTime"},
+    {HB_CALL_SET_INPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetInputPortDimensionInfo"},
+    {HB_CALL_SET_OUTPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetOutputPortDimensionInfo"},
+    {HB_CALL_SET_INPUT_PORT_FRAME_DATA, "Unexpected call to mdlSetInputPortFrameData"},
+    {HB_CALL_SET_DEFAULT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
+    {HB_CALL_SET_DEFAULT_PORT_DATA_TYPES, "Unexpected call to mdlSetDefaultPortDataTypes"},
+    {HB_CALL_SET_DEFAULT_PORT_COMPLEX_SIGNALS, "Unexpected call to mdlSetDefaultPortComplexSignals"},
+    {HB_CALL_INITIALIZE_PROPAGATION_PASS, "Unexpected call to mdlInitializePropagationPass"},
+    {HB_CALL_GET_SIM_STATE, "Unexpected call to mdlGetSimState (MDL_SIM_STATE not defined)"},
+    {HB_CALL_SET_SIM_STATE, "Unexpected call to mdlSetSimState (MDL_SIM_STATE not defined)"},
+    {HB_CALL_SET_INPUT_PORT_SYMBOLIC_DIMENSIONS, "Unexpected call to mdlSetInputPortSymbolicDimensions"},
+    {HB_CALL_SET_OUTPUT_PORT_SYMBOLIC_DIMENSIONS, "Unexpected call to mdlSetOutputPortSymbolicDimensions"},
 };
 
 constexpr const char* kInvalidFlag = "Invalid flag encountered in tarvel";
@@ -365,25 +352,23 @@ void dispatch(zvArray* left[], int nRight, const zvArray* right[]) {
     HostBlock* S = reinterpret_cast<HostBlock*>(left[1]);
     const int32_t flag = callbackFlag(nRight, right);
     switch (flag) {
-        case 101:
+        case HB_CALL_INITIALIZE_SAMPLE_TIMES:
             mdlInitializeSampleTimes(S);
             return;
-        case 104:
-            mdlOutputs(S, getSizeField(S, HB_SIZE_TASK_INDICATOR) == kSingleTaskIndicator
-                              ? kSingleTaskIndicator
-                              : 0);
+        case HB_CALL_OUTPUTS:
+            mdlOutputs(S, getSizeField(S, HB_SIZE_TASK_INDICATOR) == HB_SINGLE_TASK ? HB_SINGLE_TASK : 0);
             return;
-        case 107:
+        case HB_CALL_TERMINATE:
             mdlTerminate(S);
             return;
-        case 117:
+        case HB_CALL_START:
             if (S->mdlStart != nullptr) {
                 S->mdlStart(S);
             } else {
                 setErrorStatus(S, "Unexpected call to mdlStart");
             }
             return;
-        case 119:
+        case HB_CALL_QRX:
             if (S->mdlQRX != nullptr) {
                 S->mdlQRX(S);
             } else {
@@ -421,6 +406,6 @@ extern "C" __attribute__((visibility("default"))) void zupFunction(int nLeft, zv
         if (nLeft >= 0 || left == nullptr || left[1] == nullptr) {
             korlix::raiseArgumentError("%s", text.c_str());
         }
-        korlix::reportText(reinterpret_cast<HostBlock*>(left[1]), korlix::gGuardMessage, text);
+        korlix::gGuardMessage.report(reinterpret_cast<HostBlock*>(left[1]), text);
     }
 }

@@ -109,9 +109,9 @@ void BM_WriteQRXRecord(benchmark::State& state) {
     quonix::BlockSpec& blockSpec = model.addBlock(specFor(dialog));
     quonix::BlockInstance inst(blockSpec, quonix::HostSettings{});
     inst.registration(&zupFunction);
-    inst.callback(&zupFunction, 101);
+    inst.callback(&zupFunction, HB_CALL_INITIALIZE_SAMPLE_TIMES);
     for (auto _ : state) {
-        inst.callback(&zupFunction, 119);
+        inst.callback(&zupFunction, HB_CALL_QRX);
         if (inst.hasError()) {
             state.SkipWithError(inst.error()->c_str());
             break;

@@ -134,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (int update = 0; update < 2; ++update) {
         quonix::BlockInstance inst(added, settings);
         inst.registration(&zupFunction);
-        for (int flag : {101, 117, 104, 107, 119}) {
+        for (int flag : {HB_CALL_INITIALIZE_SAMPLE_TIMES, HB_CALL_START, HB_CALL_OUTPUTS, HB_CALL_TERMINATE,
+                         HB_CALL_QRX}) {
             inst.callback(&zupFunction, flag);
         }
     }

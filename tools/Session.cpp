@@ -24,7 +24,7 @@ void Session::initialize() {
     }
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         if (!blocks[i].deleted && !instances_[i]->hasError()) {
-            instances_[i]->callback(entry_, kFlagSampleTimes);
+            instances_[i]->callback(entry_, HB_CALL_INITIALIZE_SAMPLE_TIMES);
         }
     }
 }
@@ -44,22 +44,22 @@ void Session::simulate(long long steps) {
     // once the block has an error.
     const auto blocks = live();
     for (auto* b : blocks) {
-        b->callback(entry_, kFlagStart);
+        b->callback(entry_, HB_CALL_START);
     }
     for (long long step = 0; step < steps; ++step) {
         for (auto* b : blocks) {
-            b->callback(entry_, kFlagOutputs);
+            b->callback(entry_, HB_CALL_OUTPUTS);
         }
     }
     for (auto* b : blocks) {
-        b->callback(entry_, kFlagTerminate);
+        b->callback(entry_, HB_CALL_TERMINATE);
     }
 }
 
 std::string Session::generate() {
     const auto blocks = live();
     for (auto* b : blocks) {
-        b->callback(entry_, kFlagQrx);
+        b->callback(entry_, HB_CALL_QRX);
     }
     std::vector<const quonix::BlockInstance*> good;
     for (const auto* b : blocks) {

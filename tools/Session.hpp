@@ -15,13 +15,6 @@
 
 namespace korlix_host {
 
-// Host callback flags.
-inline constexpr int kFlagSampleTimes = 101;
-inline constexpr int kFlagOutputs = 104;
-inline constexpr int kFlagTerminate = 107;
-inline constexpr int kFlagStart = 117;
-inline constexpr int kFlagQrx = 119;
-
 class Session {
   public:
     Session(const ModelDescription& description, zupFunctionType entry);

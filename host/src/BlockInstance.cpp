@@ -22,19 +22,19 @@ constexpr const char* kSFunctionName = "korlix_qvblk";
 
 const char* callbackName(int flag) {
     switch (flag) {
-        case 101:
+        case HB_CALL_INITIALIZE_SAMPLE_TIMES:
             return "mdlInitializeSampleTimes";
-        case 103:
+        case HB_CALL_GET_TIME_OF_NEXT_VAR_HIT:
             return "mdlGetTimeOfNextVarHit";
-        case 104:
+        case HB_CALL_OUTPUTS:
             return "mdlOutputs";
-        case 107:
+        case HB_CALL_TERMINATE:
             return "mdlTerminate";
-        case 108:
+        case HB_CALL_ZERO_CROSSINGS:
             return "mdlZeroCrossings";
-        case 117:
+        case HB_CALL_START:
             return "mdlStart";
-        case 119:
+        case HB_CALL_QRX:
             return "mdlQRX";
         default:
             return nullptr;
@@ -71,11 +71,9 @@ std::optional<std::string> callEntry(zupFunctionType entry, int nLeft, zvArray* 
 
 // ---- record pair values ----
 
-constexpr int32_t kComplexBit = 0x10000;
-
 std::size_t elementSize(int32_t type) {
-    static constexpr std::size_t sizes[] = {8, 4, 1, 1, 2, 2, 4, 4, 1};
-    return type >= 0 && type <= 8 ? sizes[type] : 0;
+    static constexpr std::size_t sizes[HB_DTYPE_COUNT] = {8, 4, 1, 1, 2, 2, 4, 4, 1};
+    return type >= 0 && type < HB_DTYPE_COUNT ? sizes[type] : 0;
 }
 
 nlohmann::json readElement(const void* data, int32_t type, std::size_t index) {
@@ -85,21 +83,21 @@ nlohmann::json readElement(const void* data, int32_t type, std::size_t index) {
         return value;
     };
     switch (type) {
-        case 0:
+        case HB_DTYPE_DOUBLE:
             return load(double{});
-        case 1:
+        case HB_DTYPE_SINGLE:
             return static_cast<double>(load(float{}));
-        case 2:
+        case HB_DTYPE_INT8:
             return load(int8_t{});
-        case 3:
+        case HB_DTYPE_UINT8:
             return load(uint8_t{});
-        case 4:
+        case HB_DTYPE_INT16:
             return load(int16_t{});
-        case 5:
+        case HB_DTYPE_UINT16:
             return load(uint16_t{});
-        case 6:
+        case HB_DTYPE_INT32:
             return load(int32_t{});
-        case 7:
+        case HB_DTYPE_UINT32:
             return load(uint32_t{});
         default:
             return load(uint8_t{});  // boolean: one byte, shown as 0 or 1
@@ -137,11 +135,11 @@ nlohmann::json shape(const void* data, int32_t type, int32_t rows, int32_t colum
 // negative dimensions, null data).
 bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows, int32_t columns,
                nlohmann::json& out) {
-    if (kind < 0 || kind > 10 || rows < 0 || columns < 0) {
+    if (kind < HB_VALUE_STR || kind > HB_VALUE_DTYPE_ML_2DMAT || rows < 0 || columns < 0) {
         return false;
     }
     std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
-    if (kind <= 1) {
+    if (kind <= HB_VALUE_QSTR) {
         if (value == nullptr) {
             return false;
         }
@@ -151,7 +149,7 @@ bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows
     if (count > 0 && value == nullptr) {
         return false;
     }
-    if (kind == 2) {
+    if (kind == HB_VALUE_VECT_STR) {
         out = nlohmann::json::array();
         const auto* texts = static_cast<const char* const*>(value);
         for (std::size_t i = 0; i < count; ++i) {
@@ -162,18 +160,18 @@ bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows
         }
         return true;
     }
-    bool matrix = kind == 5 || kind == 8 || kind == 10;
-    bool scalar = kind == 3 || kind == 6;
-    if (kind <= 5) {
-        out = shape(value, 0, rows, columns, matrix, scalar, 0, 1);  // always doubles
+    bool matrix = kind == HB_VALUE_2DMAT || kind == HB_VALUE_DTYPE_2DMAT || kind == HB_VALUE_DTYPE_ML_2DMAT;
+    bool scalar = kind == HB_VALUE_NUM || kind == HB_VALUE_DTYPE_NUM;
+    if (kind <= HB_VALUE_2DMAT) {
+        out = shape(value, HB_DTYPE_DOUBLE, rows, columns, matrix, scalar, 0, 1);  // always doubles
         return true;
     }
-    int32_t type = dataTypeId & ~kComplexBit;
-    bool complex = (dataTypeId & kComplexBit) != 0;
+    int32_t type = dataTypeId & ~HB_DTYPE_COMPLEX_BIT;
+    bool complex = (dataTypeId & HB_DTYPE_COMPLEX_BIT) != 0;
     if (elementSize(type) == 0 && count > 0) {
         return false;
     }
-    if (kind <= 8) {
+    if (kind <= HB_VALUE_DTYPE_2DMAT) {
         if (!complex) {
             out = shape(value, type, rows, columns, matrix, scalar, 0, 1);
         } else {
@@ -205,9 +203,9 @@ bool pairValue(int32_t kind, const void* value, int32_t dataTypeId, int32_t rows
 }
 
 nlohmann::json dataTypeName(int32_t id) {
-    static constexpr const char* names[] = {"double", "single", "int8",   "uint8",  "int16",
-                                            "uint16", "int32",  "uint32", "boolean"};
-    return id >= 0 && id <= 8 ? nlohmann::json(names[id]) : nlohmann::json();
+    static constexpr const char* names[HB_DTYPE_COUNT] = {"double", "single", "int8",   "uint8",  "int16",
+                                                          "uint16", "int32",  "uint32", "boolean"};
+    return id >= 0 && id < HB_DTYPE_COUNT ? nlohmann::json(names[id]) : nlohmann::json();
 }
 
 }  // namespace
@@ -411,7 +409,7 @@ void BlockInstance::callback(zupFunctionType entry, int flag) {
     const zvArray* right[4] = {empty0.get(), empty1.get(), empty2.get(), flagArray.get()};
     zvArray* left[2] = {nullptr, reinterpret_cast<zvArray*>(block_.get())};
 
-    bool generating = flag == 119;
+    bool generating = flag == HB_CALL_QRX;
     if (generating) {
         // The record shows the last code generation of this model update.
         record_.clear();

@@ -86,13 +86,13 @@ class HostFixture : public ::testing::Test {
     // Registration, then mdlInitializeSampleTimes when registration left no error.
     quonix::BlockInstance& initializeWithSampleTimes(const std::string& blockName) {
         quonix::BlockInstance& inst = initialize(blockName);
-        inst.callback(module_->entry(), 101);
+        inst.callback(module_->entry(), HB_CALL_INITIALIZE_SAMPLE_TIMES);
         return inst;
     }
     void callback(quonix::BlockInstance& inst, int flag) { inst.callback(module_->entry(), flag); }
     // mdlQRX on an initialised block; returns its record calls.
     const std::vector<quonix::RecordEntry>& generate(quonix::BlockInstance& inst) {
-        inst.callback(module_->entry(), 119);
+        inst.callback(module_->entry(), HB_CALL_QRX);
         return inst.record();
     }
     // The texts of the record calls, in order (pairs are skipped).

@@ -106,7 +106,9 @@ bool writePair(HostBlock* S, std::istringstream& in, bool nullValue) {
     }
     // Kinds 9 and 10 of a complex type: the first half of the values is the real part, the second the
     // imaginary part. Kinds 6 to 8 keep complex values interleaved.
-    const std::size_t half = kind >= 9 && (type & 0x10000) != 0 ? numbers.size() / 2 : numbers.size();
+    const std::size_t half = kind >= HB_VALUE_DTYPE_ML_VECT && (type & HB_DTYPE_COMPLEX_BIT) != 0
+                                 ? numbers.size() / 2
+                                 : numbers.size();
     std::vector<unsigned char> re, im;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         store(i < half ? re : im, type & 0xFFFF, numbers[i]);
@@ -247,8 +249,11 @@ extern "C" __attribute__((visibility("default"))) void zupFunction(int nLeft, zv
         registration(nLeft, left, nRight, right);
         return;
     }
-    static const std::pair<int, const char*> fields[] = {
-        {101, "OnSampleTimes"}, {104, "OnOutputs"}, {107, "OnTerminate"}, {117, "OnStart"}, {119, "OnQRX"}};
+    static const std::pair<int, const char*> fields[] = {{HB_CALL_INITIALIZE_SAMPLE_TIMES, "OnSampleTimes"},
+                                                         {HB_CALL_OUTPUTS, "OnOutputs"},
+                                                         {HB_CALL_TERMINATE, "OnTerminate"},
+                                                         {HB_CALL_START, "OnStart"},
+                                                         {HB_CALL_QRX, "OnQRX"}};
     auto* S = reinterpret_cast<HostBlock*>(left[1]);
     const int flag = static_cast<int>(zvGetScalar(right[3]));
     for (const auto& [number, field] : fields) {

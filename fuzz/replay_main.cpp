@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
             }
             std::sort(files.begin(), files.end());
             for (const auto& file : files) {
-                count += replay(file) ? 1 : 0;
+                count += replay(file) ? 1u : 0u;
             }
         } else if (!replay(path)) {
             return 1;

@@ -79,7 +79,7 @@ TEST(Arrays, StructuresHoldNamedFieldsAndDuplicatesAreDeep) {
     zvSetFieldByNumber(s.get(), 1, 0, zvCreateString("8"));
     EXPECT_EQ(quonix::liveArrayCount(), live);
     EXPECT_EQ(textOf(get_struct_field_by_number(s.get(), 1, 0)), "'8'");
-    for (const auto& [index, field] : {std::pair{2, 0}, {0, 2}, {0, -1}}) {
+    for (const auto& [index, field] : {std::pair<std::size_t, int>{2, 0}, {0, 2}, {0, -1}}) {
         EXPECT_EQ(get_struct_field_by_number(s.get(), index, field), nullptr) << index << " " << field;
     }
     zvSetFieldByNumber(s.get(), 5, 0, zvCreateString("out of range"));  // refused and released

@@ -436,7 +436,7 @@ TEST_F(ModuleWorkspaceTest, RegistryAndStaleHandles) {
     EXPECT_TRUE(quonix::trace().events().empty()) << "an empty registry asks nothing";
     const double gone = addBlock("", {}, -1.0, "gone").handle;
     model_.find("gone")->deleted = true;
-    for (int i = 0; i < 3; ++i) {  // 99.5 is no block at all
+    for (std::size_t i = 0; i < 3; ++i) {  // 99.5 is no block at all
         registry::insert(std::vector{handle_, gone, 99.5}[i], std::make_unique<ProbeBlock>(logs_[i]));
     }
     BaseFcn* kept = registry::find(handle_);

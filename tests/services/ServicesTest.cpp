@@ -156,7 +156,7 @@ TEST(SetupHelpers, ParameterCountAndListLength) {
 }
 
 TEST(ErrorBufferTest, CutsAt1023CharactersAndReportsTheBuffer) {
-    for (std::size_t length : {0, 1022, 1023, 1024, 5000}) {
+    for (std::size_t length : {0u, 1022u, 1023u, 1024u, 5000u}) {
         const std::string message = std::string(length / 2, 'a') + std::string(length - length / 2, 'b');
         auto inst = makeInstance(Params{});
         ErrorBuffer copied, formatted;

@@ -1,6 +1,7 @@
 /*
  * Quonix arrays ("zv" functions): the values that cross the boundary between the numeric environment and a
- * loadable module. Every function here is implemented by the host library (libquonix) and imported by modules.
+ * loadable module. Every function here is implemented by the host library (libquonix) and imported by
+ * modules.
  *
  * An array has a class (double, char, struct), two or more dimensions (rows first) and, for double arrays, an
  * optional imaginary part. Elements are stored column by column. Arrays handed to a module as arguments are

@@ -216,7 +216,7 @@ std::string TableWriter::finish(const Json* trace) const {
         out += line + "\n";
     }
     out += std::to_string(blocks_) + " blocks, " + std::to_string(errors_) + " with an error" +
-           (warnings_.empty() ? ""
+           (warnings_.empty()       ? ""
             : warnings_.size() == 1 ? ", 1 warning"
                                     : ", " + std::to_string(warnings_.size()) + " warnings") +
            "\n";
@@ -306,8 +306,8 @@ std::string renderJunit(const std::vector<Json>& results) {
                 ++failures;
                 const std::string callback = raw(b, "errorCallback");
                 cases += "      <failure type=\"" + xml(callback) + "\" message=\"" +
-                         xml("error in " + callback + ": " + raw(b, "error")) + "\">" +
-                         xml(raw(b, "error")) + "</failure>\n";
+                         xml("error in " + callback + ": " + raw(b, "error")) + "\">" + xml(raw(b, "error")) +
+                         "</failure>\n";
             }
             if (auto it = byBlock.find(name); it != byBlock.end()) {
                 cases += notes(it->second, "      ");

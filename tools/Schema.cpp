@@ -264,6 +264,9 @@ std::optional<Diagnostic> describe(const Json& document, const valijson::Validat
         // A number of the wrong kind (2.5 for a whole number) is shown as itself.
         const std::string want = expected(place.schema);
         const bool wrongNumber = value.is_number() && want.rfind("a whole number", 0) == 0;
+        if (wrongNumber && value.get<double>() == std::floor(value.get<double>())) {
+            return at("", "must be " + want);  // whole, but too large to be taken as one: out of range
+        }
         return at("",
                   "must be " + want + ", not " + (wrongNumber ? value.dump() : std::string(kindOf(value))));
     }

@@ -250,6 +250,11 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
     EXPECT_NE(all.err.find(broken + ": blocks[0].nme: unknown key; did you mean \"name\"?"),
               std::string::npos)
         << all.err;
+    // A single command gives its problems as JSON too.
+    const Result one = run("check " + broken + real);
+    EXPECT_EQ(one.code, 2);
+    EXPECT_EQ(json::parse(one.out)["problems"][1],
+              (json{{"path", "blocks[0].nme"}, {"message", "unknown key; did you mean \"name\"?"}}));
     EXPECT_EQ(files(),
               (std::vector<std::string>{".err", ".out", "broken.json", "failing.json", "warned.json"}));
 }

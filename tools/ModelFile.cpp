@@ -1,32 +1,22 @@
 #include "ModelFile.hpp"
 
-#include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
+
+#include "Schema.hpp"
 
 namespace korlix_host {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-bool isIdentifier(const std::string& key) {
-    if (key.empty() || std::isdigit(static_cast<unsigned char>(key[0])) != 0) {
-        return false;
-    }
-    for (char c : key) {
-        if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '_') {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Control characters in a message are shown as <U+00XX>; with `bytes`, so are bytes outside ASCII (a syntax
 // error may point into binary data, which is no valid text).
@@ -47,22 +37,13 @@ std::string printable(const std::string& text, bool bytes) {
     return out;
 }
 
-std::string memberPath(const std::string& path, const std::string& key) {
-    if (!isIdentifier(key)) {
-        return path + "[" + Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
-    }
-    return path.empty() ? key : path + "." + key;
-}
-
-std::string elementPath(const std::string& path, std::size_t index) {
-    return path + "[" + std::to_string(index) + "]";
-}
-
 // First pass over the raw text: nesting depth, duplicate keys and syntax errors, with the path of each
 // place. Nothing is built, so the pass itself needs no recursion.
 class StructureCheck : public nlohmann::json_sax<Json> {
   public:
-    std::string error;  // "path: what", or the parse error detail
+    std::string error;  // a syntax error or a nesting too deep, which end the pass
+    std::string errorPath;
+    std::vector<Diagnostic> duplicates;  // every duplicate key
     bool syntaxError = false;
     std::size_t errorPosition = 0;
 
@@ -81,8 +62,7 @@ class StructureCheck : public nlohmann::json_sax<Json> {
         Frame& top = frames_.back();
         top.key = name;
         if (!top.keys.insert(name).second) {
-            error = path() + ": duplicate key";
-            return false;
+            duplicates.push_back(Diagnostic{path(), "duplicate key", std::nullopt});
         }
         return true;
     }
@@ -127,9 +107,8 @@ class StructureCheck : public nlohmann::json_sax<Json> {
     bool open(bool object) {
         value();
         if (frames_.size() >= kMaxNesting) {
-            const std::string p = path();
-            error = (p.empty() ? std::string("the model") : p) + ": nested deeper than " +
-                    std::to_string(kMaxNesting) + " levels";
+            errorPath = path();
+            error = "nested deeper than " + std::to_string(kMaxNesting) + " levels";
             return false;
         }
         frames_.push_back(Frame{object, 0, {}, {}});
@@ -143,357 +122,272 @@ class StructureCheck : public nlohmann::json_sax<Json> {
     std::vector<Frame> frames_;
 };
 
-const char* kindOf(const Json& j) {
-    switch (j.type()) {
-        case Json::value_t::object:
-            return "an object";
-        case Json::value_t::array:
-            return "an array";
-        case Json::value_t::string:
-            return "a text";
-        case Json::value_t::boolean:
-            return "true/false";
-        case Json::value_t::null:
-            return "null";
-        case Json::value_t::number_integer:
-        case Json::value_t::number_unsigned:
-        case Json::value_t::number_float:
-            return "a number";
-        default:
-            return "binary data";
-    }
-}
-
-class Validator {
+// What a schema cannot say, collected as the schema's problems are: texts that would be cut short, empty
+// field names, names and handles given twice, and scenario steps that refer to blocks and fields.
+class Checks {
   public:
-    explicit Validator(std::string file) : file_(std::move(file)) {}
+    explicit Checks(const Json& root) : root_(root) {}
 
-    [[noreturn]] void fail(const std::string& path, const std::string& what) const {
-        throw ModelFileError(file_ + ": " +
-                             printable((path.empty() ? std::string() : path + ": ") + what, false));
-    }
+    std::vector<Diagnostic> problems;
+    std::vector<Diagnostic> warnings;
 
-    void expectObject(const Json& j, const std::string& path,
-                      std::initializer_list<const char*> allowed) const {
-        if (!j.is_object()) {
-            fail(path, std::string("must be an object, not ") + kindOf(j));
-        }
-        for (const auto& [key, value] : j.items()) {
-            bool known = false;
-            for (const char* name : allowed) {
-                known = known || key == name;
-            }
-            if (!known) {
-                fail(memberPath(path, key), "unknown key");
+    void run() {
+        zeroCharacters(root_, "");
+        const Json& blocks = member(root_, "blocks");
+        if (blocks.is_array()) {
+            for (std::size_t i = 0; i < blocks.size(); ++i) {
+                block(blocks[i], i);
             }
         }
-    }
-    std::string text(const Json& j, const std::string& path) const {
-        if (!j.is_string()) {
-            fail(path, std::string("must be a text, not ") + kindOf(j));
-        }
-        std::string s = j.get<std::string>();
-        // The host hands texts to the module as C strings; a zero character would cut them short.
-        if (s.find('\0') != std::string::npos) {
-            fail(path, "a text must not contain the character U+0000");
-        }
-        return s;
-    }
-    double number(const Json& j, const std::string& path) const {
-        if (!j.is_number()) {
-            fail(path, std::string("must be a number, not ") + kindOf(j));
-        }
-        return j.get<double>();
-    }
-    bool boolean(const Json& j, const std::string& path) const {
-        if (!j.is_boolean()) {
-            fail(path, std::string("must be true or false, not ") + kindOf(j));
-        }
-        return j.get<bool>();
-    }
-    // A whole number in [min, max]; 2.0 counts as whole.
-    long long whole(const Json& j, const std::string& path, long long min, long long max) const {
-        const std::string range = " from " + std::to_string(min) + " to " + std::to_string(max);
-        if (!j.is_number()) {
-            fail(path, "must be a whole number" + range + ", not " + kindOf(j));
-        }
-        if (j.is_number_integer()) {
-            // Unsigned values above the signed range are out of range as well.
-            if (j.is_number_unsigned() &&
-                j.get<unsigned long long>() > static_cast<unsigned long long>(max)) {
-                fail(path, "must be a whole number" + range);
+        const Json& scenario = member(root_, "scenario");
+        if (scenario.is_array()) {
+            std::vector<std::size_t> pendingSets;  // edits no initialize has made visible yet
+            for (std::size_t i = 0; i < scenario.size(); ++i) {
+                step(scenario[i], i, pendingSets);
             }
-            const long long v = j.get<long long>();
-            if (v < min || v > max) {
-                fail(path, "must be a whole number" + range);
-            }
-            return v;
         }
-        const double d = j.get<double>();
-        if (d != std::floor(d) || d < static_cast<double>(min) || d > static_cast<double>(max)) {
-            fail(path, "must be a whole number" + range);
-        }
-        return static_cast<long long>(d);
-    }
-
-    std::optional<quonix::ExecSysAnswer> executionSystem(const Json& j, const std::string& path) const {
-        if (j.is_null()) {
-            return std::nullopt;  // korlix_get_execsys2 does not exist
-        }
-        expectObject(j, path, {"errorText", "execSys", "sysType"});
-        // A key left out keeps its default value, so {"sysType": "wqm"} is enough to name the system.
-        quonix::ExecSysAnswer answer{"", "", "host"};
-        if (j.contains("errorText")) {
-            answer.errorText = text(j["errorText"], path + ".errorText");
-        }
-        if (j.contains("execSys")) {
-            answer.execSys = text(j["execSys"], path + ".execSys");
-        }
-        if (j.contains("sysType")) {
-            answer.sysType = text(j["sysType"], path + ".sysType");
-        }
-        return answer;
-    }
-
-    // An object of dialog fields: a text value is a text field, any other value a field without text.
-    std::vector<quonix::ParamField> fields(const Json& j, const std::string& path) const {
-        if (!j.is_object()) {
-            fail(path, std::string("must be an object or null, not ") + kindOf(j));
-        }
-        std::vector<quonix::ParamField> out;
-        for (const auto& [key, value] : j.items()) {
-            const std::string fieldPath = memberPath(path, key);
-            if (key.empty() || key.find('\0') != std::string::npos) {
-                fail(fieldPath, "a field name must be a non-empty text without U+0000");
-            }
-            quonix::ParamField field{key, std::nullopt};
-            if (value.is_string()) {
-                field.text = text(value, fieldPath);
-            }
-            out.push_back(std::move(field));
-        }
-        return out;
     }
 
   private:
-    std::string file_;
-};
+    static const Json& member(const Json& j, const char* key) {
+        static const Json none;
+        return j.is_object() && j.contains(key) ? j[key] : none;
+    }
 
-// Field names per block as the scenario changes them; nullopt: the structure holds no data.
-using FieldNames = std::optional<std::set<std::string>>;
+    void problem(std::string path, std::string message) {
+        problems.push_back(Diagnostic{std::move(path), std::move(message), std::nullopt});
+    }
+    void warning(std::string path, std::string message, std::size_t block) {
+        warnings.push_back(Diagnostic{std::move(path), std::move(message), block});
+    }
 
-FieldNames namesOf(const std::optional<std::vector<quonix::ParamField>>& params) {
-    if (!params) {
-        return std::nullopt;
-    }
-    std::set<std::string> names;
-    for (const auto& f : *params) {
-        names.insert(f.name);
-    }
-    return names;
-}
-
-ScenarioStep parseStep(const Validator& v, const Json& j, const std::string& path,
-                       const std::map<std::string, std::size_t>& byName, std::vector<bool>& deleted,
-                       std::vector<FieldNames>& fieldNames) {
-    if (!j.is_object()) {
-        v.fail(path, std::string("must be an object, not ") + kindOf(j));
-    }
-    if (!j.contains("do")) {
-        v.fail(path + ".do", "missing required key");
-    }
-    const std::string action = v.text(j["do"], path + ".do");
-    ScenarioStep step;
-    if (action == "initialize" || action == "generate") {
-        v.expectObject(j, path, {"do"});
-        step.kind = action == "initialize" ? ScenarioStep::Kind::Initialize : ScenarioStep::Kind::Generate;
-        return step;
-    }
-    if (action == "simulate") {
-        v.expectObject(j, path, {"do", "steps"});
-        step.kind = ScenarioStep::Kind::Simulate;
-        // Without "steps" a simulate step runs as many steps as the simulate command does by default.
-        if (j.contains("steps")) {
-            step.steps = v.whole(j["steps"], path + ".steps", 0, kMaxSteps);
+    // The host hands texts to the module as C strings; a zero character would cut them short.
+    void zeroCharacters(const Json& j, const std::string& path) {
+        if (j.is_string() && j.get_ref<const std::string&>().find('\0') != std::string::npos) {
+            problem(path, "a text must not contain the character U+0000");
+        } else if (j.is_object()) {
+            for (const auto& [key, value] : j.items()) {
+                if (key.find('\0') != std::string::npos) {
+                    problem(memberPath(path, key), "a key must not contain the character U+0000");
+                }
+                zeroCharacters(value, memberPath(path, key));
+            }
+        } else if (j.is_array()) {
+            for (std::size_t i = 0; i < j.size(); ++i) {
+                zeroCharacters(j[i], elementPath(path, i));
+            }
         }
-        return step;
-    }
-    if (action == "delete") {
-        v.expectObject(j, path, {"do", "block"});
-        step.kind = ScenarioStep::Kind::Delete;
-    } else if (action == "set") {
-        v.expectObject(j, path, {"do", "block", "parameters", "remove", "sampleTime"});
-        step.kind = ScenarioStep::Kind::Set;
-    } else {
-        v.fail(path + ".do",
-               "unknown step \"" + action + "\" (expected initialize, delete, set, simulate or generate)");
-    }
-    if (!j.contains("block")) {
-        v.fail(path + ".block", "missing required key");
-    }
-    const std::string name = v.text(j["block"], path + ".block");
-    auto found = byName.find(name);
-    if (found == byName.end()) {
-        v.fail(path + ".block", "no block named \"" + name + "\" in the model");
-    }
-    step.block = found->second;
-    // A step on a block that an earlier step deleted would act on nothing; it is refused as a mistake.
-    if (deleted[step.block]) {
-        v.fail(path + ".block", "block \"" + name + "\" was deleted by an earlier step");
-    }
-    if (step.kind == ScenarioStep::Kind::Delete) {
-        deleted[step.block] = true;
-        return step;
     }
 
-    FieldNames& names = fieldNames[step.block];
-    std::set<std::string> replaced;
-    if (j.contains("parameters")) {
-        if (j["parameters"].is_null()) {
-            step.parametersNull = true;
+    // Dialog fields: names must not be empty; a value that is not a text is allowed (a field without text)
+    // but the module, which reads every field as a text, reports such a field as missing.
+    void fields(const Json& j, const std::string& path, std::size_t block) {
+        if (!j.is_object()) {
+            return;
+        }
+        for (const auto& [key, value] : j.items()) {
+            if (key.empty()) {
+                problem(memberPath(path, key), "a field name must not be empty");
+            } else if (!value.is_string()) {
+                std::string message = std::string("is ") + kindOf(value) +
+                                      ", not a text: the module reads dialog fields as texts and will report "
+                                      "this one as missing";
+                if (value.is_number()) {
+                    message += "; write it as \"" + value.dump() + "\"";
+                }
+                warning(memberPath(path, key), message, block);
+            }
+        }
+    }
+
+    void block(const Json& b, std::size_t i) {
+        const std::string path = elementPath("blocks", i);
+        const Json& name = member(b, "name");
+        if (name.is_string()) {
+            const std::string& text = name.get_ref<const std::string&>();
+            if (auto [it, fresh] = byName_.emplace(text, i); !fresh) {
+                problem(path + ".name", "duplicate block name \"" + text + "\" (also blocks[" +
+                                            std::to_string(it->second) + "])");
+            } else {
+                names_.push_back(text);
+            }
+        }
+        const Json& handle = member(b, "handle");
+        if (handle.is_number()) {
+            if (auto [it, fresh] = byHandle_.emplace(handle.get<double>(), i); !fresh) {
+                problem(path + ".handle",
+                        "handle already used by blocks[" + std::to_string(it->second) + "]");
+            }
+        }
+        const Json& params = member(b, "parameters");
+        fields(params, path + ".parameters", i);
+        fieldNames_.push_back(std::nullopt);
+        if (!b.contains("parameters") || params.is_object()) {
+            fieldNames_.back() = std::set<std::string>{};
+            for (const auto& [key, value] : params.items()) {
+                fieldNames_.back()->insert(key);
+            }
+        }
+        deleted_.push_back(false);
+
+        const Json& maskType = member(b, "maskType");
+        if (!maskType.is_string()) {
+            return;
+        }
+        const std::string& mask = maskType.get_ref<const std::string&>();
+        const auto& known = recognisedMaskTypes();
+        if (std::find(known.begin(), known.end(), mask) == known.end()) {
+            if (std::string hint = didYouMean(mask, known); !hint.empty()) {
+                warning(path + ".maskType",
+                        "\"" + mask + "\" is not a mask type the module recognises" + hint, i);
+            }
+        }
+        const Json& dialogMask = member(params, "MaskType");
+        if (dialogMask.is_string() && dialogMask.get_ref<const std::string&>() != mask) {
+            warning(path + ".parameters.MaskType",
+                    "\"" + dialogMask.get<std::string>() + "\" differs from maskType \"" + mask +
+                        "\": the block is set up as " + mask + " but its record names the other",
+                    i);
+        }
+    }
+
+    void step(const Json& j, std::size_t index, std::vector<std::size_t>& pendingSets) {
+        const std::string path = elementPath("scenario", index);
+        const Json& action = member(j, "do");
+        if (!action.is_string()) {
+            return;
+        }
+        const std::string& kind = action.get_ref<const std::string&>();
+        if (kind == "initialize") {
+            pendingSets.clear();
+        } else if (kind == "generate") {
+            const Json& scenario = root_["scenario"];
+            for (std::size_t set : pendingSets) {
+                const std::string name = scenario[set]["block"].get<std::string>();
+                warning(elementPath("scenario", set),
+                        "this edit of \"" + name + "\" is not in the record of " + path +
+                            ": no initialize step between them makes it visible",
+                        byName_.at(name));
+            }
+            pendingSets.clear();
+        }
+        const Json& blockName = member(j, "block");
+        if ((kind != "delete" && kind != "set") || !blockName.is_string()) {
+            return;
+        }
+        const std::string& name = blockName.get_ref<const std::string&>();
+        auto found = byName_.find(name);
+        if (found == byName_.end()) {
+            problem(path + ".block",
+                    "no block named \"" + name + "\" in the model" + didYouMean(name, names_));
+            return;
+        }
+        const std::size_t block = found->second;
+        // A step on a block that an earlier step deleted would act on nothing; it is refused as a mistake.
+        if (deleted_[block]) {
+            problem(path + ".block", "block \"" + name + "\" was deleted by an earlier step");
+            return;
+        }
+        if (kind == "delete") {
+            deleted_[block] = true;
+            return;
+        }
+        pendingSets.push_back(index);
+
+        std::optional<std::set<std::string>>& names = fieldNames_[block];
+        std::set<std::string> replaced;
+        const Json& params = member(j, "parameters");
+        fields(params, path + ".parameters", block);
+        if (j.contains("parameters") && params.is_null()) {
             names = std::set<std::string>{};
-        } else {
-            step.parameters = v.fields(j["parameters"], path + ".parameters");
+        } else if (params.is_object()) {
+            for (const auto& [key, value] : params.items()) {
+                replaced.insert(key);
+            }
+        }
+        const Json& remove = member(j, "remove");
+        for (std::size_t i = 0; remove.is_array() && i < remove.size(); ++i) {
+            if (!remove[i].is_string()) {
+                continue;
+            }
+            const std::string itemPath = elementPath(path + ".remove", i);
+            const std::string& field = remove[i].get_ref<const std::string&>();
+            if (replaced.count(field) != 0) {
+                problem(itemPath, "field \"" + field + "\" is both set and removed in this step");
+            } else if (!names || names->erase(field) == 0) {
+                problem(itemPath, "block \"" + name + "\" has no field \"" + field + "\" to remove");
+            }
+        }
+        if (!replaced.empty()) {
             if (!names) {
                 names = std::set<std::string>{};
             }
-            for (const auto& f : step.parameters) {
-                replaced.insert(f.name);
-            }
+            names->insert(replaced.begin(), replaced.end());
         }
     }
-    if (j.contains("remove")) {
-        const Json& list = j["remove"];
-        if (!list.is_array()) {
-            v.fail(path + ".remove", std::string("must be an array of texts, not ") + kindOf(list));
-        }
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            const std::string itemPath = elementPath(path + ".remove", i);
-            const std::string field = v.text(list[i], itemPath);
-            if (replaced.count(field) != 0) {
-                v.fail(itemPath, "field \"" + field + "\" is both set and removed in this step");
-            }
-            if (!names || names->erase(field) == 0) {
-                v.fail(itemPath, "block \"" + name + "\" has no field \"" + field + "\" to remove");
-            }
-            step.remove.push_back(field);
-        }
+
+    const Json& root_;
+    std::map<std::string, std::size_t> byName_;
+    std::vector<std::string> names_;
+    std::map<double, std::size_t> byHandle_;
+    std::vector<std::optional<std::set<std::string>>> fieldNames_;  // per block as the scenario edits it
+    std::vector<bool> deleted_;
+};
+
+std::optional<quonix::ExecSysAnswer> executionSystem(const Json& j) {
+    if (j.is_null()) {
+        return std::nullopt;  // korlix_get_execsys2 does not exist
     }
-    if (names) {
-        names->insert(replaced.begin(), replaced.end());
-    }
-    if (j.contains("sampleTime")) {
-        step.sampleTime = v.number(j["sampleTime"], path + ".sampleTime");
-    }
-    return step;
+    // A key left out keeps its default value, so {"sysType": "wqm"} is enough to name the system.
+    return quonix::ExecSysAnswer{j.value("errorText", ""), j.value("execSys", ""),
+                                 j.value("sysType", "host")};
 }
 
-}  // namespace
-
-ModelDescription parseModel(const std::string& file, const std::string& content) {
-    StructureCheck structure;
-    if (!Json::sax_parse(content, &structure, Json::input_format_t::json, true)) {
-        if (structure.syntaxError) {
-            std::size_t line = 1;
-            std::size_t column = 0;
-            for (std::size_t i = 0; i < structure.errorPosition; ++i) {
-                if (i < content.size() && content[i] == '\n') {
-                    ++line;
-                    column = 0;
-                } else {
-                    ++column;
-                }
-            }
-            throw ModelFileError(file + ": not valid JSON at line " + std::to_string(line) + ", column " +
-                                 std::to_string(column) + ": " + structure.error);
-        }
-        throw ModelFileError(file + ": " + printable(structure.error, false));
+// An object of dialog fields: a text value is a text field, any other value a field without text.
+std::vector<quonix::ParamField> fields(const Json& j) {
+    std::vector<quonix::ParamField> out;
+    for (const auto& [key, value] : j.items()) {
+        out.push_back(quonix::ParamField{
+            key, value.is_string() ? std::optional<std::string>(value.get<std::string>()) : std::nullopt});
     }
-    const Json root = Json::parse(content);
-    const Validator v(file);
-    if (!root.is_object()) {
-        v.fail("", std::string("the model must be a JSON object, not ") + kindOf(root));
-    }
-    v.expectObject(root, "", {"model", "executionSystem", "sizesOnly", "hostLimits", "blocks", "scenario"});
+    return out;
+}
 
+// The model of a file that passed every check.
+ModelDescription build(const std::string& file, const Json& root) {
     ModelDescription model;
-    model.name =
-        root.contains("model") ? v.text(root["model"], "model") : std::filesystem::path(file).stem().string();
+    model.name = root.contains("model")
+                     ? root["model"].get<std::string>()
+                     : std::filesystem::path(file == kStandardInputName ? "stdin" : file).stem().string();
     std::optional<quonix::ExecSysAnswer> execSys = quonix::ExecSysAnswer{"", "", "host"};
     if (root.contains("executionSystem")) {
-        execSys = v.executionSystem(root["executionSystem"], "executionSystem");
+        execSys = executionSystem(root["executionSystem"]);
     }
-    if (root.contains("sizesOnly")) {
-        model.settings.sizesOnly = v.boolean(root["sizesOnly"], "sizesOnly");
-    }
-    if (root.contains("hostLimits")) {
-        v.expectObject(root["hostLimits"], "hostLimits", {"maxPorts"});
-        if (root["hostLimits"].contains("maxPorts")) {
-            model.settings.maxPorts = static_cast<int32_t>(
-                v.whole(root["hostLimits"]["maxPorts"], "hostLimits.maxPorts", 0, kMaxPortLimit));
-        }
-    }
-
-    // "blocks" is required: a file without it is more likely a mistake than a model without blocks, which
-    // is written as "blocks": [].
-    if (!root.contains("blocks")) {
-        v.fail("blocks", "missing required key");
-    }
-    const Json& blocks = root["blocks"];
-    if (!blocks.is_array()) {
-        v.fail("blocks", std::string("must be an array, not ") + kindOf(blocks));
+    model.settings.sizesOnly = root.value("sizesOnly", false);
+    if (root.contains("hostLimits") && root["hostLimits"].contains("maxPorts")) {
+        model.settings.maxPorts = root["hostLimits"]["maxPorts"].get<int32_t>();
     }
     std::map<std::string, std::size_t> byName;
-    std::map<double, std::size_t> byHandle;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const std::string path = elementPath("blocks", i);
-        const Json& b = blocks[i];
-        v.expectObject(
-            b, path,
-            {"name", "maskType", "handle", "parameters", "sampleTime", "parameterCount", "executionSystem"});
+    std::set<double> handles;
+    for (const Json& b : root["blocks"]) {
         quonix::BlockSpec blockSpec;
-        if (!b.contains("name")) {
-            v.fail(path + ".name", "missing required key");
-        }
-        blockSpec.name = v.text(b["name"], path + ".name");
-        if (blockSpec.name.empty()) {
-            v.fail(path + ".name", "a block name must not be empty");
-        }
-        if (auto [it, fresh] = byName.emplace(blockSpec.name, i); !fresh) {
-            v.fail(path + ".name", "duplicate block name \"" + blockSpec.name + "\" (also blocks[" +
-                                       std::to_string(it->second) + "])");
-        }
-        if (b.contains("maskType")) {
-            blockSpec.maskType = v.text(b["maskType"], path + ".maskType");
-        } else {
-            blockSpec.maskType = std::nullopt;
-        }
-        if (b.contains("handle")) {
-            blockSpec.handle = v.number(b["handle"], path + ".handle");
-            if (blockSpec.handle == 0.0) {
-                v.fail(path + ".handle", "a block handle must not be 0");
-            }
-            if (auto [it, fresh] = byHandle.emplace(blockSpec.handle, i); !fresh) {
-                v.fail(path + ".handle", "handle already used by blocks[" + std::to_string(it->second) + "]");
-            }
-        }
+        blockSpec.name = b["name"].get<std::string>();
+        byName.emplace(blockSpec.name, model.blocks.size());
+        blockSpec.maskType = b.contains("maskType")
+                                 ? std::optional<std::string>(b["maskType"].get<std::string>())
+                                 : std::nullopt;
+        blockSpec.handle = b.value("handle", 0.0);
+        handles.insert(blockSpec.handle);
         if (b.contains("parameters")) {
-            if (b["parameters"].is_null()) {
-                blockSpec.parameters = std::nullopt;
-            } else {
-                blockSpec.parameters = v.fields(b["parameters"], path + ".parameters");
-            }
+            blockSpec.parameters =
+                b["parameters"].is_null()
+                    ? std::nullopt
+                    : std::optional<std::vector<quonix::ParamField>>(fields(b["parameters"]));
         }
-        if (b.contains("sampleTime")) {
-            blockSpec.sampleTime = v.number(b["sampleTime"], path + ".sampleTime");
-        }
-        if (b.contains("parameterCount")) {
-            blockSpec.parameterCount = static_cast<int>(
-                v.whole(b["parameterCount"], path + ".parameterCount", 0, kMaxParameterCount));
-        }
-        blockSpec.executionSystem = b.contains("executionSystem")
-                                        ? v.executionSystem(b["executionSystem"], path + ".executionSystem")
-                                        : execSys;
+        blockSpec.sampleTime = b.value("sampleTime", -1.0);
+        blockSpec.parameterCount = b.value("parameterCount", 2);
+        blockSpec.executionSystem =
+            b.contains("executionSystem") ? executionSystem(b["executionSystem"]) : execSys;
         model.blocks.push_back(std::move(blockSpec));
     }
     // Blocks without a handle get 1.0001, 2.0001, ... in model order, skipping handles given in the file.
@@ -502,60 +396,140 @@ ModelDescription parseModel(const std::string& file, const std::string& content)
         if (blockSpec.handle != 0.0) {
             continue;
         }
-        while (byHandle.count(next + 0.0001) != 0) {
+        while (handles.count(next + 0.0001) != 0) {
             next += 1.0;
         }
         blockSpec.handle = next + 0.0001;
         next += 1.0;
     }
 
-    if (root.contains("scenario")) {
-        const Json& scenario = root["scenario"];
-        if (!scenario.is_array()) {
-            v.fail("scenario", std::string("must be an array, not ") + kindOf(scenario));
+    if (!root.contains("scenario")) {
+        model.scenario = {
+            ScenarioStep{ScenarioStep::Kind::Initialize, 0, false, {}, {}, std::nullopt, 10, ""},
+            ScenarioStep{ScenarioStep::Kind::Generate, 0, false, {}, {}, std::nullopt, 10, ""}};
+        return model;
+    }
+    static const std::map<std::string, ScenarioStep::Kind> kinds = {
+        {"initialize", ScenarioStep::Kind::Initialize},
+        {"delete", ScenarioStep::Kind::Delete},
+        {"set", ScenarioStep::Kind::Set},
+        {"simulate", ScenarioStep::Kind::Simulate},
+        {"generate", ScenarioStep::Kind::Generate}};
+    for (std::size_t i = 0; i < root["scenario"].size(); ++i) {
+        const Json& j = root["scenario"][i];
+        ScenarioStep step;
+        step.kind = kinds.at(j["do"].get<std::string>());
+        step.path = elementPath("scenario", i);
+        step.block = j.contains("block") ? byName.at(j["block"].get<std::string>()) : 0;
+        // Without "steps" a simulate step runs as many steps as the simulate command does by default.
+        step.steps = j.value("steps", 10LL);
+        if (j.contains("parameters")) {
+            step.parametersNull = j["parameters"].is_null();
+            step.parameters =
+                step.parametersNull ? std::vector<quonix::ParamField>{} : fields(j["parameters"]);
         }
-        std::vector<bool> deleted(model.blocks.size(), false);
-        std::vector<FieldNames> names;
-        for (const auto& blockSpec : model.blocks) {
-            names.push_back(namesOf(blockSpec.parameters));
+        if (j.contains("remove")) {
+            step.remove = j["remove"].get<std::vector<std::string>>();
         }
-        for (std::size_t i = 0; i < scenario.size(); ++i) {
-            model.scenario.push_back(
-                parseStep(v, scenario[i], elementPath("scenario", i), byName, deleted, names));
+        if (j.contains("sampleTime")) {
+            step.sampleTime = j["sampleTime"].get<double>();
         }
-    } else {
-        model.scenario = {ScenarioStep{ScenarioStep::Kind::Initialize, 0, false, {}, {}, std::nullopt, 10},
-                          ScenarioStep{ScenarioStep::Kind::Generate, 0, false, {}, {}, std::nullopt, 10}};
+        model.scenario.push_back(std::move(step));
     }
     return model;
 }
 
+}  // namespace
+
+ModelFileError::ModelFileError(std::string file, std::vector<Diagnostic> problems)
+    : std::runtime_error([&] {
+          std::string text;
+          for (const Diagnostic& p : problems) {
+              text += (text.empty() ? "" : "\n") + file + ": " +
+                      printable((p.path.empty() ? std::string() : p.path + ": ") + p.message, false);
+          }
+          return text;
+      }()),
+      file_(std::move(file)),
+      problems_(std::move(problems)) {}
+
+ModelDescription parseModel(const std::string& file, const std::string& content) {
+    auto fail = [&file](std::string path, std::string message) {
+        return ModelFileError(file, {Diagnostic{std::move(path), std::move(message), std::nullopt}});
+    };
+    StructureCheck structure;
+    if (!Json::sax_parse(content, &structure, Json::input_format_t::json, true)) {
+        if (!structure.syntaxError) {
+            throw fail(structure.errorPath, structure.error);
+        }
+        std::size_t line = 1;
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < structure.errorPosition; ++i) {
+            if (i < content.size() && content[i] == '\n') {
+                ++line;
+                column = 0;
+            } else {
+                ++column;
+            }
+        }
+        throw fail("", "not valid JSON at line " + std::to_string(line) + ", column " +
+                           std::to_string(column) + ": " + structure.error);
+    }
+    const Json root = Json::parse(content);
+    if (!root.is_object()) {
+        throw fail("", std::string("the model must be a JSON object, not ") + kindOf(root));
+    }
+    std::vector<Diagnostic> problems = std::move(structure.duplicates);
+    for (Diagnostic& p : schemaProblems(root)) {
+        problems.push_back(std::move(p));
+    }
+    Checks checks(root);
+    checks.run();
+    problems.insert(problems.end(), checks.problems.begin(), checks.problems.end());
+    if (!problems.empty()) {
+        sortByPlace(problems, root);
+        throw ModelFileError(file, std::move(problems));
+    }
+    ModelDescription model = build(file, root);
+    model.warnings = std::move(checks.warnings);
+    sortByPlace(model.warnings, root);
+    return model;
+}
+
 ModelDescription loadModelFile(const std::string& file) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(file, ec);
-    if (!std::filesystem::exists(status)) {
-        throw ModelFileError(file + ": model file not found");
-    }
-    if (std::filesystem::is_directory(status)) {
-        throw ModelFileError(file + ": is a directory, not a model file");
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw ModelFileError(file + ": cannot read the model file");
-    }
-    std::string content;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (content.size() > kMaxModelFileBytes) {
-            throw ModelFileError(file + ": larger than " + std::to_string(kMaxModelFileBytes >> 20) +
-                                 " MiB; not a model file");
+    const bool standardInput = file == "-";
+    const std::string name = standardInput ? kStandardInputName : file;
+    auto fail = [&name](const std::string& message) {
+        return ModelFileError(name, {Diagnostic{"", message, std::nullopt}});
+    };
+    std::ifstream in;
+    if (!standardInput) {
+        std::error_code ec;
+        const auto status = std::filesystem::status(file, ec);
+        if (!std::filesystem::exists(status)) {
+            throw fail("model file not found");
+        }
+        if (std::filesystem::is_directory(status)) {
+            throw fail("is a directory, not a model file");
+        }
+        in.open(file, std::ios::binary);
+        if (!in) {
+            throw fail("cannot read the model file");
         }
     }
-    if (in.bad()) {
-        throw ModelFileError(file + ": cannot read the model file");
+    std::istream& source = standardInput ? std::cin : in;
+    std::string content;
+    char buffer[65536];
+    while (source.read(buffer, sizeof buffer) || source.gcount() > 0) {
+        content.append(buffer, static_cast<std::size_t>(source.gcount()));
+        if (content.size() > kMaxModelFileBytes) {
+            throw fail("larger than " + std::to_string(kMaxModelFileBytes >> 20) + " MiB; not a model file");
+        }
     }
-    return parseModel(file, content);
+    if (source.bad()) {
+        throw fail("cannot read the model file");
+    }
+    return parseModel(name, content);
 }
 
 }  // namespace korlix_host

@@ -1,6 +1,7 @@
 // The model file of korlix-host: a JSON object describing blocks, host settings and a scenario. The loader is
 // strict: an unknown key, a wrong type, a missing required key, a duplicate block name or a scenario step
-// that names an unknown block is an error naming the file and the JSON path.
+// that names an unknown block is an error naming the file and the JSON path. It reports every such problem
+// of a file at once, and warns about what is allowed but likely a mistake.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Diagnostics.hpp"
 #include "quonix/host.hpp"
 
 namespace korlix_host {
@@ -26,11 +28,21 @@ inline constexpr long long kMaxParameterCount = 64;
 // model.
 inline constexpr long long kMaxPortLimit = 1048576;
 
-// A model file that cannot be used; what() is the whole message, naming the file and the place.
+// A model file that cannot be used: every problem found, each at its place. what() is the whole message, one
+// line "FILE: PATH: MESSAGE" per problem.
 class ModelFileError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    ModelFileError(std::string file, std::vector<Diagnostic> problems);
+    const std::string& file() const { return file_; }
+    const std::vector<Diagnostic>& problems() const { return problems_; }
+
+  private:
+    std::string file_;
+    std::vector<Diagnostic> problems_;
 };
+
+// The name under which the model read from standard input ("-") appears in messages.
+inline constexpr const char* kStandardInputName = "(standard input)";
 
 struct ScenarioStep {
     enum class Kind { Initialize, Delete, Set, Simulate, Generate };
@@ -42,6 +54,7 @@ struct ScenarioStep {
     std::vector<std::string> remove;
     std::optional<double> sampleTime;
     long long steps = 10;  // simulate
+    std::string path;      // the step's place in the file, as scenario[2]
 };
 
 struct ModelDescription {
@@ -49,11 +62,12 @@ struct ModelDescription {
     quonix::HostSettings settings;
     std::vector<quonix::BlockSpec> blocks;  // handles already assigned, distinct and never 0
     std::vector<ScenarioStep> scenario;     // the default scenario when the file has none
+    std::vector<Diagnostic> warnings;       // in the order of their places in the file
 };
 
 // Parses and validates a model file held in memory; `file` names it in messages and gives the default name.
 ModelDescription parseModel(const std::string& file, const std::string& content);
-// Reads the file and parses it. Throws ModelFileError.
+// Reads the file ("-": standard input) and parses it. Throws ModelFileError.
 ModelDescription loadModelFile(const std::string& file);
 
 }  // namespace korlix_host

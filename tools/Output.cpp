@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 namespace korlix_host {
@@ -46,8 +47,11 @@ std::string number(const Json& j) {
     return ec == std::errc() ? std::string(buf.data(), end) : "?";
 }
 
+std::string raw(const Json& j, const char* key);
+
+// A text member for a table cell.
 std::string text(const Json& j, const char* key) {
-    return j.contains(key) && j[key].is_string() ? escape(j[key].get<std::string>()) : std::string();
+    return escape(raw(j, key));
 }
 
 // "uint8[8]" per port; a data type the host does not name shows its id, an unset one "?".
@@ -97,6 +101,81 @@ std::string dump(const Json& j, int indent) {
     return j.dump(indent, ' ', false, Json::error_handler_t::replace);
 }
 
+// The code point that starts at text[i], advancing i past it; a byte that starts no valid UTF-8 sequence
+// gives -1 and advances one byte.
+long nextCodePoint(const std::string& text, std::size_t& i) {
+    const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xe  ? 3
+                               : (lead >> 3) == 0x1e ? 4
+                                                     : 0;
+    if (length == 0 || i + length > text.size()) {
+        ++i;
+        return -1;
+    }
+    long cp = length == 1 ? lead : lead & (0x7f >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xc0) != 0x80) {
+            ++i;
+            return -1;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3f);
+    }
+    static constexpr long kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kShortest[length] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) {
+        ++i;
+        return -1;
+    }
+    i += length;
+    return cp;
+}
+
+// Text for an XML attribute or element: markup characters and line ends as entities, other control
+// characters as \xNN (XML cannot hold them), bytes that are no valid UTF-8 as U+FFFD.
+std::string xml(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        const long cp = nextCodePoint(text, i);
+        switch (cp) {
+            case -1:
+                out += "\xef\xbf\xbd";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            default:
+                out +=
+                    cp < 0x20 || cp == 0x7f ? escape(text.substr(start, 1)) : text.substr(start, i - start);
+        }
+    }
+    return out;
+}
+
+// A text member as it is; "" when it is missing or no text.
+std::string raw(const Json& j, const char* key) {
+    return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
+}
+
+std::string warningLine(const Json& w) {
+    const std::string path = raw(w, "path");
+    return (path.empty() ? std::string() : path + ": ") + raw(w, "message");
+}
+
 }  // namespace
 
 TableWriter::TableWriter(std::string model) : model_(std::move(model)) {
@@ -113,11 +192,16 @@ void TableWriter::add(const Json& b) {
     }
 }
 
+void TableWriter::warn(const Diagnostic& warning) {
+    warnings_.push_back("warning: " +
+                        escape((warning.path.empty() ? "" : warning.path + ": ") + warning.message));
+}
+
 std::string TableWriter::finish(const Json* trace) const {
     std::array<std::size_t, 6> width{};
     for (const auto& row : rows_) {
         for (std::size_t c = 0; c < row.size(); ++c) {
-            width[c] = std::max(width[c], row[c].size());
+            width[c] = std::max(width[c], displayWidth(row[c]));
         }
     }
     std::string out = "model " + model_ + "\n";
@@ -126,12 +210,19 @@ std::string TableWriter::finish(const Json* trace) const {
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size()) {
-                line += std::string(width[c] - row[c].size() + 2, ' ');
+                line += std::string(width[c] - displayWidth(row[c]) + 2, ' ');
             }
         }
         out += line + "\n";
     }
-    out += std::to_string(blocks_) + " blocks, " + std::to_string(errors_) + " with an error\n";
+    out += std::to_string(blocks_) + " blocks, " + std::to_string(errors_) + " with an error" +
+           (warnings_.empty()       ? ""
+            : warnings_.size() == 1 ? ", 1 warning"
+                                    : ", " + std::to_string(warnings_.size()) + " warnings") +
+           "\n";
+    for (const std::string& line : warnings_) {
+        out += line + "\n";
+    }
     if (trace != nullptr) {
         out += "trace:\n";
         for (const Json& event : *trace) {
@@ -151,24 +242,112 @@ std::string renderTable(const Json& report) {
     return table.finish(report.contains("trace") ? &report["trace"] : nullptr);
 }
 
+std::size_t displayWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const long cp = nextCodePoint(text, i);
+        const bool combining =
+            (cp >= 0x300 && cp <= 0x36f) || (cp >= 0x200b && cp <= 0x200f) || (cp >= 0xfe00 && cp <= 0xfe0f);
+        const bool wide = (cp >= 0x1100 && cp <= 0x115f) || (cp >= 0x2e80 && cp <= 0xa4cf && cp != 0x303f) ||
+                          (cp >= 0xac00 && cp <= 0xd7a3) || (cp >= 0xf900 && cp <= 0xfaff) ||
+                          (cp >= 0xfe30 && cp <= 0xfe4f) || (cp >= 0xff00 && cp <= 0xff60) ||
+                          (cp >= 0xffe0 && cp <= 0xffe6) || (cp >= 0x1f300 && cp <= 0x1f64f) ||
+                          (cp >= 0x1f900 && cp <= 0x1f9ff) || (cp >= 0x20000 && cp <= 0x3fffd);
+        width += combining ? 0 : wide ? 2 : 1;
+    }
+    return width;
+}
+
+std::string renderJunit(const std::vector<Json>& results) {
+    std::string suites;
+    std::size_t allTests = 0, allFailures = 0, allErrors = 0, allSkipped = 0;
+    for (const Json& result : results) {
+        const std::string suite = result.contains("model") ? raw(result, "model") : raw(result, "file");
+        std::size_t tests = 0, failures = 0, errors = 0, skipped = 0;
+        std::string cases;
+        if (result.contains("problems")) {
+            std::string detail;
+            for (const Json& p : result["problems"]) {
+                detail += warningLine(p) + "\n";
+            }
+            ++tests;
+            ++errors;
+            cases += "    <testcase classname=\"" + xml(suite) +
+                     "\" name=\"model file\">\n      <error message=\"" +
+                     xml(raw(result, "file") + ": the model file cannot be used") + "\">" + xml(detail) +
+                     "</error>\n    </testcase>\n";
+        }
+        // Warnings by block name; those of no block belong to the suite.
+        std::map<std::string, std::vector<std::string>> byBlock;
+        for (const Json& w : result.value("warnings", Json::array())) {
+            byBlock[w.contains("block") ? raw(w, "block") : std::string()].push_back(warningLine(w));
+        }
+        auto notes = [](const std::vector<std::string>& lines, const std::string& indent) {
+            if (lines.empty()) {
+                return std::string();
+            }
+            std::string out = indent + "<properties>\n";
+            std::string plain;
+            for (const std::string& line : lines) {
+                out += indent + "  <property name=\"warning\" value=\"" + xml(line) + "\"/>\n";
+                plain += "warning: " + line + "\n";
+            }
+            return out + indent + "</properties>\n" + indent + "<system-out>" + xml(plain) +
+                   "</system-out>\n";
+        };
+        for (const Json& b : result.value("blocks", Json::array())) {
+            const std::string name = raw(b, "name");
+            ++tests;
+            cases += "    <testcase classname=\"" + xml(suite) + "\" name=\"" + xml(name) + "\">\n";
+            if (b.value("deleted", false)) {
+                ++skipped;
+                cases += "      <skipped message=\"deleted by the scenario\"/>\n";
+            } else if (b.contains("error") && b["error"].is_string()) {
+                ++failures;
+                const std::string callback = raw(b, "errorCallback");
+                cases += "      <failure type=\"" + xml(callback) + "\" message=\"" +
+                         xml("error in " + callback + ": " + raw(b, "error")) + "\">" + xml(raw(b, "error")) +
+                         "</failure>\n";
+            }
+            if (auto it = byBlock.find(name); it != byBlock.end()) {
+                cases += notes(it->second, "      ");
+            }
+            cases += "    </testcase>\n";
+        }
+        suites += "  <testsuite name=\"" + xml(suite) + "\" tests=\"" + std::to_string(tests) +
+                  "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
+                  "\" skipped=\"" + std::to_string(skipped) + "\">\n" + notes(byBlock[""], "    ") + cases +
+                  "  </testsuite>\n";
+        allTests += tests;
+        allFailures += failures;
+        allErrors += errors;
+        allSkipped += skipped;
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"korlix-host\" tests=\"" +
+           std::to_string(allTests) + "\" failures=\"" + std::to_string(allFailures) + "\" errors=\"" +
+           std::to_string(allErrors) + "\" skipped=\"" + std::to_string(allSkipped) + "\">\n" + suites +
+           "</testsuites>\n";
+}
+
 std::string renderJson(const Json& report) {
     return dump(report, 2) + "\n";
 }
 
-bool writeFileAtomically(const std::string& target, const std::string& content, std::string& error) {
+bool writeFileAtomically(const std::string& target, const std::string& content, const std::string& what,
+                         std::string& error) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(target).parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec)) {
-        error = "cannot write the record file " + target + ": " +
+        error = "cannot write " + what + " " + target + ": " +
                 (fs::exists(dir, ec) ? dir.string() + " is not a directory"
                                      : "the directory " + dir.string() + " does not exist");
         return false;
     }
     std::string temp = target + ".tmp.XXXXXX";
     const int fd = mkstemp(temp.data());
-    auto failWith = [&](const char* what, int err) {
-        error = "cannot write the record file " + target + ": " + what + ": " + std::strerror(err);
+    auto failWith = [&](const char* step, int err) {
+        error = "cannot write " + what + " " + target + ": " + step + ": " + std::strerror(err);
         return false;
     };
     if (fd < 0) {

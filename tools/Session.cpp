@@ -10,6 +10,14 @@ Session::Session(const ModelDescription& description, zupFunctionType entry)
         model_.addBlock(blockSpec);
     }
     instances_.resize(model_.blocks().size());
+    unread_.resize(instances_.size());
+    for (std::size_t i = 0; i < description.blocks.size(); ++i) {
+        auto& places = fieldPlaces_.emplace_back();
+        for (const auto& field :
+             description.blocks[i].parameters.value_or(std::vector<quonix::ParamField>{})) {
+            places[field.name] = memberPath(elementPath("blocks", i) + ".parameters", field.name);
+        }
+    }
 }
 
 Session::~Session() = default;
@@ -61,6 +69,19 @@ std::string Session::generate() {
     for (auto* b : blocks) {
         b->callback(entry_, HB_CALL_QRX);
     }
+    for (std::size_t i = 0; i < instances_.size(); ++i) {
+        const quonix::BlockInstance* b = instances_[i].get();
+        unread_[i].reset();
+        if (b == nullptr || std::find(blocks.begin(), blocks.end(), b) == blocks.end() || b->hasError()) {
+            continue;
+        }
+        auto& unread = unread_[i].emplace();
+        for (const auto& field : b->blockSpec().parameters.value_or(std::vector<quonix::ParamField>{})) {
+            if (b->fieldLookups().count(field.name) == 0) {
+                unread.push_back(field.name);
+            }
+        }
+    }
     std::vector<const quonix::BlockInstance*> good;
     for (const auto* b : blocks) {
         if (!b->hasError()) {
@@ -81,6 +102,16 @@ void Session::apply(const ScenarioStep& step) {
         case ScenarioStep::Kind::Set: {
             // The edit reaches the module with the next model update, as a dialog edit in the host does.
             quonix::BlockSpec& blockSpec = model_.blocks()[step.block];
+            auto& places = fieldPlaces_[step.block];
+            if (step.parametersNull) {
+                places.clear();
+            }
+            for (const auto& name : step.remove) {
+                places.erase(name);
+            }
+            for (const auto& field : step.parameters) {
+                places[field.name] = memberPath(step.path + ".parameters", field.name);
+            }
             if (step.parametersNull) {
                 blockSpec.parameters = std::nullopt;
             } else if (!step.parameters.empty() && !blockSpec.parameters) {
@@ -154,14 +185,53 @@ nlohmann::ordered_json Session::report(bool withTrace) {
     return out;
 }
 
-bool Session::anyError() {
-    auto& blocks = model_.blocks();
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (instances_[i] && !blocks[i].deleted && instances_[i]->hasError()) {
-            return true;
+std::vector<Diagnostic> Session::unreadFields() {
+    std::vector<Diagnostic> out;
+    for (std::size_t i = 0; i < unread_.size(); ++i) {
+        if (!unread_[i] || model_.blocks()[i].deleted) {
+            continue;
+        }
+        // A name the module asked for but the dialog lacks is the likely meaning of an unread field.
+        const auto& asked = instances_[i]->fieldLookups();
+        std::vector<std::string> missing;
+        for (const auto& name : asked) {
+            if (fieldPlaces_[i].count(name) == 0) {
+                missing.push_back(name);
+            }
+        }
+        for (const auto& name : *unread_[i]) {
+            out.push_back(Diagnostic{
+                fieldPlaces_[i][name],
+                "the module never read this field in set-up and code generation" + didYouMean(name, missing),
+                i});
         }
     }
-    return false;
+    return out;
+}
+
+std::size_t Session::errorCount() {
+    auto& blocks = model_.blocks();
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (instances_[i] && !blocks[i].deleted && instances_[i]->hasError()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+nlohmann::ordered_json Session::warningsJson(const std::vector<Diagnostic>& warnings) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const Diagnostic& w : warnings) {
+        nlohmann::ordered_json entry;
+        entry["path"] = w.path;
+        if (w.block) {
+            entry["block"] = model_.blocks()[*w.block].name;
+        }
+        entry["message"] = w.message;
+        out.push_back(std::move(entry));
+    }
+    return out;
 }
 
 }  // namespace korlix_host

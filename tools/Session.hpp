@@ -3,6 +3,7 @@
 // model updates; each update gives every block a fresh host structure.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ class Session {
     void simulate(long long steps);
     // mdlQRX for every live block; returns the record file text of the blocks without error.
     std::string generate();
+    // Dialog fields that the module never asked for while setting up and generating the code of a block,
+    // as of the last generate, for the blocks that generated without an error and are still in the model.
+    std::vector<Diagnostic> unreadFields();
     // One scenario step; a generate step leaves its record text in lastRecord().
     void apply(const ScenarioStep& step);
     const std::optional<std::string>& lastRecord() const { return lastRecord_; }
@@ -39,9 +43,11 @@ class Session {
     nlohmann::ordered_json blockReport(std::size_t i, bool withRecord);
     std::size_t blockCount() { return model_.blocks().size(); }
     const std::string& modelName() const { return model_.name(); }
-    // Whether a block that is still in the model has an error. A deleted block is no longer part of the
+    // How many blocks that are still in the model have an error. A deleted block is no longer part of the
     // model, so an error it had before its deletion does not count.
-    bool anyError();
+    std::size_t errorCount();
+    // Warnings as the JSON report lists them: path, the name of the block they concern, message.
+    nlohmann::ordered_json warningsJson(const std::vector<Diagnostic>& warnings);
 
   private:
     // Blocks that the last model update set up, still in the model, in model order.
@@ -53,6 +59,10 @@ class Session {
     std::vector<std::unique_ptr<quonix::BlockInstance>>
         instances_;  // per block; null before its first update
     std::optional<std::string> lastRecord_;
+    // Per block: each dialog field and the place in the file that gave it its value.
+    std::vector<std::map<std::string, std::string>> fieldPlaces_;
+    // Per block: the unread fields of its last generate; null when it did not generate without an error.
+    std::vector<std::optional<std::vector<std::string>>> unread_;
 };
 
 }  // namespace korlix_host

@@ -3,6 +3,8 @@
 //
 // Exit codes: 0 no block has an error; 1 some block has one (report and record file of the good blocks are
 // still written); 2 the tool could not do its job (nothing is written, an existing record file is untouched).
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -17,23 +19,79 @@
 
 namespace {
 
+using nlohmann::ordered_json;
+
 constexpr int kExitOk = 0;
 constexpr int kExitBlockError = 1;
 constexpr int kExitFailure = 2;
+// Version of the JSON report's layout; raised when a key changes meaning or goes away.
+constexpr int kReportFormat = 2;
+
+const char* const kCommands[] = {"check", "simulate", "build", "run", "validate"};
 
 struct Options {
     std::string command;
-    std::string model;
+    std::string model;                // the commands that take one
+    std::vector<std::string> models;  // validate
     std::string output;
     std::string module;
-    long long steps = 10;
+    std::string steps = "10";
+    std::vector<std::string> format;  // {"junit", FILE}
     bool json = false;
     bool trace = false;
+    bool strict = false;
 };
 
-int fail(const std::string& message) {
-    std::cerr << "korlix-host: " << message << "\n";
-    return kExitFailure;
+// What one model file gave: the exit code, the result as JSON (a report, or the problems of an unusable
+// file) and, for the table, the report text.
+struct Outcome {
+    int code = kExitOk;
+    ordered_json result;
+    std::string table;
+};
+
+ordered_json summary(std::size_t blocks, std::size_t errors, std::size_t warnings, std::size_t problems,
+                     int code) {
+    ordered_json s;
+    s["blocks"] = blocks;
+    s["errors"] = errors;
+    s["warnings"] = warnings;
+    s["problems"] = problems;
+    s["tool"] = "korlix-host";
+    s["toolVersion"] = KORLIX_VERSION;
+    s["reportFormat"] = kReportFormat;
+    s["exitStatus"] = code;
+    return s;
+}
+
+// The outcome of a model file the tool could not use.
+Outcome unusable(const std::string& file, const std::vector<korlix_host::Diagnostic>& problems) {
+    Outcome out{kExitFailure, ordered_json::object(), {}};
+    if (!file.empty()) {
+        out.result["file"] = file;
+    }
+    out.result["problems"] = ordered_json::array();
+    for (const auto& p : problems) {
+        out.result["problems"].push_back({{"path", p.path}, {"message", p.message}});
+    }
+    out.result["summary"] = summary(0, 0, 0, problems.size(), kExitFailure);
+    return out;
+}
+
+Outcome unusable(const std::string& file, const std::string& message) {
+    return unusable(file, {korlix_host::Diagnostic{"", message, std::nullopt}});
+}
+
+// The message of an unusable outcome for standard error.
+std::string problemText(const Outcome& outcome) {
+    std::string text;
+    const std::string file = outcome.result.value("file", "");
+    for (const auto& p : outcome.result["problems"]) {
+        const std::string path = p["path"].get<std::string>();
+        text += "korlix-host: " + (file.empty() ? "" : file + ": ") + (path.empty() ? "" : path + ": ") +
+                p["message"].get<std::string>() + "\n";
+    }
+    return text;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -41,14 +99,17 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-// Returns the exit code.
-int runTool(const Options& opt) {
+// Runs one model file through the command: "validate" sets up every block and generates its code without
+// writing a record file.
+Outcome runModel(const Options& opt, const std::string& modelPath, long long steps) {
     korlix_host::ModelDescription description;
     try {
-        description = korlix_host::loadModelFile(opt.model);
+        description = korlix_host::loadModelFile(modelPath);
     } catch (const korlix_host::ModelFileError& e) {
-        return fail(e.what());
+        return unusable(e.file(), e.problems());
     }
+    const bool standardInput = modelPath == "-";
+    const std::string file = standardInput ? korlix_host::kStandardInputName : modelPath;
 
     bool writesRecord = opt.command == "build";
     if (opt.command == "run") {
@@ -56,10 +117,13 @@ int runTool(const Options& opt) {
             writesRecord = writesRecord || step.kind == korlix_host::ScenarioStep::Kind::Generate;
         }
     }
+    if (writesRecord && standardInput && opt.output.empty()) {
+        return unusable(file, "a model read from standard input needs the record file named with -o");
+    }
     const std::string recordPath =
-        opt.output.empty() ? std::filesystem::path(opt.model).replace_extension(".qrx").string() : opt.output;
-    if (writesRecord && sameFile(recordPath, opt.model)) {
-        return fail("the record file " + recordPath + " would overwrite the model file");
+        opt.output.empty() ? std::filesystem::path(modelPath).replace_extension(".qrx").string() : opt.output;
+    if (writesRecord && !standardInput && sameFile(recordPath, modelPath)) {
+        return unusable(file, "the record file " + recordPath + " would overwrite the model file");
     }
 
     std::string error;
@@ -67,7 +131,7 @@ int runTool(const Options& opt) {
     if (modulePath.empty()) {
         modulePath = korlix_host::defaultModulePath(error);
         if (modulePath.empty()) {
-            return fail(error);
+            return unusable("", error);
         }
     } else if (modulePath.find('/') == std::string::npos) {
         modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for
@@ -76,13 +140,13 @@ int runTool(const Options& opt) {
     quonix::clearWorkspaces();
     quonix::trace().clear();
     quonix::trace().setEnabled(opt.trace);
-    std::string reportText;
+    Outcome out;
     std::optional<std::string> record;
-    bool blockError = false;
+    const bool junit = !opt.format.empty();
     {
         auto module = quonix::Module::load(modulePath, error);
         if (!module) {
-            return fail(error);
+            return unusable("", error);
         }
         korlix_host::Session session(description, module->entry());
         // The session holds its own copy of the blocks (steps refer to them by position); a large model
@@ -96,23 +160,47 @@ int runTool(const Options& opt) {
         } else {
             session.initialize();
             if (opt.command == "simulate") {
-                session.simulate(opt.steps);
-            } else if (opt.command == "build") {
+                session.simulate(steps);
+            } else if (opt.command == "build" || opt.command == "validate") {
                 record = session.generate();
             }
         }
+        if (opt.command == "validate") {
+            record.reset();
+        }
+        std::vector<korlix_host::Diagnostic> warnings = std::move(description.warnings);
+        for (auto& w : session.unreadFields()) {
+            warnings.push_back(std::move(w));
+        }
+        const std::size_t errors = session.errorCount();
+        out.code = errors > 0 || (opt.strict && !warnings.empty()) ? kExitBlockError : kExitOk;
+
         if (opt.json) {
-            reportText = korlix_host::renderJson(session.report(opt.trace));
+            out.result = session.report(opt.trace);
         } else {
             // Row by row: a large model's report never exists whole.
             korlix_host::TableWriter table(session.modelName());
             for (std::size_t i = 0; i < session.blockCount(); ++i) {
                 table.add(session.blockReport(i, false));
             }
-            const nlohmann::ordered_json trace(quonix::trace().events());
-            reportText = table.finish(opt.trace ? &trace : nullptr);
+            for (const auto& w : warnings) {
+                table.warn(w);
+            }
+            const ordered_json trace(quonix::trace().events());
+            out.table = table.finish(opt.trace ? &trace : nullptr);
+            if (junit) {
+                out.result["model"] = session.modelName();
+                out.result["blocks"] = ordered_json::array();
+                for (std::size_t i = 0; i < session.blockCount(); ++i) {
+                    out.result["blocks"].push_back(session.blockReport(i, false));
+                }
+            }
         }
-        blockError = session.anyError();
+        if (opt.command == "validate") {
+            out.result["file"] = file;  // which of the files given this result is
+        }
+        out.result["warnings"] = session.warningsJson(warnings);
+        out.result["summary"] = summary(session.blockCount(), errors, warnings.size(), 0, out.code);
         // The session's host structures go before the module is unloaded.
     }
     quonix::trace().setEnabled(false);
@@ -120,15 +208,128 @@ int runTool(const Options& opt) {
     quonix::clearWorkspaces();
     quonix::releaseHostMemory();
 
-    // The record file first: if it cannot be written, nothing is printed and the exit code is 2.
-    if (record && !korlix_host::writeFileAtomically(recordPath, *record, error)) {
-        return fail(error);
+    if (record && !korlix_host::writeFileAtomically(recordPath, *record, "the record file", error)) {
+        return unusable("", error);
     }
-    std::cout << reportText << std::flush;
-    if (!std::cout) {
-        return fail("cannot write the report to standard output");
+    return out;
+}
+
+// Prints one outcome: an unusable file's problems on standard error (and as JSON with --json), a report as
+// the table or JSON.
+bool print(const Outcome& outcome, bool jsonReport) {
+    if (outcome.code == kExitFailure) {
+        std::cerr << problemText(outcome);
     }
-    return blockError ? kExitBlockError : kExitOk;
+    if (jsonReport) {
+        std::cout << korlix_host::renderJson(outcome.result);
+    } else if (outcome.code != kExitFailure) {
+        std::cout << outcome.table;
+    }
+    return static_cast<bool>(std::cout.flush());
+}
+
+int writeJunit(const Options& opt, const std::vector<ordered_json>& results) {
+    std::string error;
+    if (!korlix_host::writeFileAtomically(opt.format[1], korlix_host::renderJunit(results), "the JUnit file",
+                                          error)) {
+        std::cerr << "korlix-host: " << error << "\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int runTool(const Options& opt, long long steps) {
+    const bool junit = !opt.format.empty();
+    if (opt.command != "validate") {
+        Outcome outcome = runModel(opt, opt.models.front(), steps);
+        // With exit code 2 nothing is written: neither the record file nor the JUnit file.
+        if (outcome.code != kExitFailure && junit && writeJunit(opt, {outcome.result}) != kExitOk) {
+            return kExitFailure;
+        }
+        if (!print(outcome, opt.json)) {
+            std::cerr << "korlix-host: cannot write the report to standard output\n";
+            return kExitFailure;
+        }
+        return outcome.code;
+    }
+
+    // validate: every model is reported, the exit code is the worst.
+    int worst = kExitOk;
+    std::vector<ordered_json> results;
+    std::size_t blocks = 0, errors = 0, warnings = 0, problems = 0, failing = 0;
+    for (std::size_t i = 0; i < opt.models.size(); ++i) {
+        Outcome outcome = runModel(opt, opt.models[i], steps);
+        worst = std::max(worst, outcome.code);
+        failing += outcome.code != kExitOk ? 1 : 0;
+        const ordered_json& s = outcome.result["summary"];
+        blocks += s["blocks"].get<std::size_t>();
+        errors += s["errors"].get<std::size_t>();
+        warnings += s["warnings"].get<std::size_t>();
+        problems += s["problems"].get<std::size_t>();
+        if (!opt.json) {
+            std::cout << (i > 0 ? "\n" : "");
+            print(outcome, false);
+        } else if (outcome.code == kExitFailure) {
+            std::cerr << problemText(outcome);
+        }
+        results.push_back(std::move(outcome.result));
+    }
+    if (opt.json) {
+        ordered_json all;
+        all["models"] = results;
+        all["summary"] = summary(blocks, errors, warnings, problems, worst);
+        all["summary"]["models"] = opt.models.size();
+        std::cout << korlix_host::renderJson(all);
+    } else if (opt.models.size() > 1) {
+        std::cout << "\n" << opt.models.size() << " models, " << failing << " not passed\n";
+    }
+    // The JUnit file lists every model, an unusable one included: it is what a pipeline reads.
+    if (junit && writeJunit(opt, results) != kExitOk) {
+        return kExitFailure;
+    }
+    if (!std::cout.flush()) {
+        std::cerr << "korlix-host: cannot write the report to standard output\n";
+        return kExitFailure;
+    }
+    return worst;
+}
+
+// A command-line mistake: the message names the tool and points to the help, and with --json standard
+// output carries it as well.
+int usageError(const std::string& message, const std::string& command, bool json) {
+    const std::string help = "korlix-host " + (command.empty() ? "" : command + " ") + "--help";
+    std::cerr << "korlix-host: " << message << " (see " << help << ")\n";
+    if (json) {
+        Outcome outcome = unusable("", message);
+        std::cout << korlix_host::renderJson(outcome.result) << std::flush;
+    }
+    return kExitFailure;
+}
+
+// --steps as a whole number in range, or the reason it is not.
+std::optional<std::string> parseSteps(const std::string& text, long long& steps) {
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '-'; }) ||
+        text.find('-', 1) != std::string::npos) {
+        return "--steps: " + text + " is not a number";
+    }
+    if (text[0] == '-' || text.size() > 7 || std::stoll(text) > korlix_host::kMaxSteps) {
+        return "--steps: " + text + " is out of range (0 to " + std::to_string(korlix_host::kMaxSteps) + ")";
+    }
+    steps = std::stoll(text);
+    return std::nullopt;
+}
+
+// The options every command takes, shown in each command's help as well as in the tool's.
+void addGlobalOptions(CLI::App& app, Options& opt) {
+    app.add_flag("--json", opt.json, "print the report as JSON instead of a table");
+    app.add_flag("--trace", opt.trace, "add every host call the module made to the report");
+    app.add_option("--module", opt.module, "the module to load (default: korlix_qvblk.so beside the tool)");
+    app.add_flag("--strict", opt.strict, "warnings give exit code 1 like block errors");
+    app.add_option("--format", opt.format, "also write the results as a JUnit XML file")
+        ->expected(2)
+        ->type_name("junit FILE");
 }
 
 }  // namespace
@@ -137,51 +338,76 @@ int main(int argc, char** argv) {
     Options opt;
     CLI::App app{
         "korlix-host: runs the KORLIX block module in the stand-in host over a model file.\n"
-        "Exit codes: 0 no block error, 1 some block has an error, 2 the tool could not do its job.",
+        "Exit codes: 0 no block error, 1 some block has an error (or, with --strict, a warning),\n"
+        "2 the tool could not do its job.",
         "korlix-host"};
     app.set_version_flag("--version", "korlix-host " KORLIX_VERSION);
     app.require_subcommand(1);
-    app.add_flag("--json", opt.json, "print the report as JSON instead of a table");
-    app.add_flag("--trace", opt.trace, "add every host call the module made to the report");
-    app.add_option("--module", opt.module, "the module to load (default: korlix_qvblk.so beside the tool)");
+    addGlobalOptions(app, opt);
 
     auto* check =
         app.add_subcommand("check", "registration and sample times of every block; print the report");
     auto* simulate = app.add_subcommand("simulate", "check, then mdlStart, N times mdlOutputs, mdlTerminate");
     auto* build = app.add_subcommand("build", "check, then mdlQRX; write the record file");
     auto* run = app.add_subcommand("run", "run the model's scenario");
+    auto* validate = app.add_subcommand(
+        "validate", "check, then mdlQRX, without writing a record file, for every model given (for CI)");
     for (auto* sub : {check, simulate, build, run}) {
-        sub->add_option("MODEL", opt.model, "the model file (JSON)")->required();
-        sub->fallthrough();  // --json, --trace and --module may follow the command
+        sub->add_option("MODEL", opt.model, "the model file (JSON; - reads standard input)")->required();
     }
-    simulate->add_option("--steps", opt.steps, "number of mdlOutputs rounds (default 10)")
-        ->check(CLI::Range(0LL, korlix_host::kMaxSteps));
+    validate->add_option("MODEL", opt.models, "the model files (JSON; - reads standard input)")->required();
+    for (auto* sub : {check, simulate, build, run, validate}) {
+        addGlobalOptions(*sub, opt);
+    }
+    simulate->add_option("--steps", opt.steps, "number of mdlOutputs rounds (default 10)")->type_name("N");
     for (auto* sub : {build, run}) {
         sub->add_option("-o,--output", opt.output,
                         "the record file (default: the model file with extension .qrx)");
     }
 
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        json = json || std::string(argv[i]) == "--json";
+    }
     // CLI11 would only say that a command is required; name the word that is not one.
-    if (argc > 1 && argv[1][0] != '-') {
-        const std::string word = argv[1];
-        if (word != "check" && word != "simulate" && word != "build" && word != "run") {
-            return fail("unknown command \"" + word + "\" (expected check, simulate, build or run)");
-        }
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::find(std::begin(kCommands), std::end(kCommands), std::string(argv[1])) == std::end(kCommands)) {
+        return usageError("unknown command \"" + std::string(argv[1]) +
+                              "\" (expected check, simulate, build, run or validate)",
+                          "", json);
     }
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? kExitOk : kExitFailure;
-    }
-    for (auto* sub : {check, simulate, build, run}) {
-        if (sub->parsed()) {
-            opt.command = sub->get_name();
+        std::string command;
+        for (auto* sub : app.get_subcommands()) {
+            command = sub->get_name();
         }
+        return usageError(e.what(), command, json);
+    }
+    opt.command = app.get_subcommands().front()->get_name();
+    if (opt.command != "validate") {
+        opt.models = {opt.model};
+    }
+    long long steps = 10;
+    if (auto problem = parseSteps(opt.steps, steps)) {
+        return usageError(*problem, opt.command, opt.json);
+    }
+    if (!opt.format.empty() && opt.format[0] != "junit") {
+        return usageError("--format: " + opt.format[0] + " is not a known format (expected junit)",
+                          opt.command, opt.json);
+    }
+    if (std::count(opt.models.begin(), opt.models.end(), "-") > 1) {
+        return usageError("standard input (-) can be read only once", opt.command, opt.json);
     }
     try {
-        return runTool(opt);
+        return runTool(opt, steps);
     } catch (const std::exception& e) {
-        return fail(std::string("internal error: ") + e.what());
+        std::cerr << "korlix-host: internal error: " << e.what() << "\n";
+        return kExitFailure;
     }
 }

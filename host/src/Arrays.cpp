@@ -140,6 +140,7 @@ zvArray* zvDuplicateArray(const zvArray* array) {
         return nullptr;
     }
     auto* copy = new zvArray(*array);
+    copy->fieldLookups = nullptr;
     for (zvArray*& value : copy->fieldValues) {
         value = zvDuplicateArray(value);
     }
@@ -243,6 +244,9 @@ int zvGetNumberOfFields(const zvArray* array) {
 int zvGetFieldNumber(const zvArray* array, const char* name) {
     if (zvIsStruct(array) == 0 || name == nullptr) {
         return -1;
+    }
+    if (array->fieldLookups != nullptr) {
+        array->fieldLookups->insert(name);
     }
     for (std::size_t i = 0; i < array->fieldNames.size(); ++i) {
         if (array->fieldNames[i] == name) {

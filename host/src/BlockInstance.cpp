@@ -8,6 +8,7 @@
 namespace quonix {
 
 struct BlockInstance::Impl {
+    std::set<std::string> fieldLookups;  // before params: outlives the structure that fills it
     std::vector<ArrayPtr> params;
     std::vector<const zvArray*> paramPointers;
     std::vector<uint32_t> attributes;
@@ -339,6 +340,7 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
                     field.text ? detail::createCharArray(*field.text) : zvCreateDoubleScalar(0.0));
             }
         }
+        structure->fieldLookups = &impl_->fieldLookups;
         impl_->params.push_back(std::move(structure));
     }
     if (count >= 2) {
@@ -357,6 +359,10 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
 }
 
 BlockInstance::~BlockInstance() = default;
+
+const std::set<std::string>& BlockInstance::fieldLookups() const {
+    return impl_->fieldLookups;
+}
 
 void BlockInstance::registration(zupFunctionType entry) {
     if (error_ || entry == nullptr) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@ struct zvArray {
     std::string chars;                    // char class
     std::vector<std::string> fieldNames;  // struct class
     std::vector<zvArray*> fieldValues;    // struct class: element-major, numel * fieldNames.size()
+    // Struct class: when set, every name asked for with zvGetFieldNumber is added here (a copy does not).
+    std::set<std::string>* fieldLookups = nullptr;
 };
 
 namespace quonix::detail {

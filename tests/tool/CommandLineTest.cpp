@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -73,11 +74,14 @@ TEST_F(Tool, RefusesBadInvocationsWithExitCode2) {
     // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {  // arguments, text of standard error
         {"", "A subcommand is required"},
-        {"frobnicate " + good, "unknown command \"frobnicate\" (expected check, simulate, build or run)"},
+        {"frobnicate " + good, "unknown command \"frobnicate\" (expected check, simulate, build, run or validate) (see korlix-host --help)"},
         {"check", "MODEL is required"},
         {"check " + good + " --steps 3", "--steps"},
-        {"simulate " + good + " --steps -1", "--steps"},
-        {"simulate " + good + " --steps many", "--steps"},
+        {"simulate " + good + " --steps -1", "--steps: -1 is out of range (0 to 1000000) (see korlix-host simulate --help)"},
+        {"simulate " + good + " --steps many", "--steps: many is not a number"},
+        {"check " + good + " --format xml out.xml", "--format: xml is not a known format (expected junit)"},
+        {"build - -o out.qrx" + kTestModule + " <" + bad, "(standard input): blocks[0].paramters: unknown key; did you mean \"parameters\"?"},
+        {"build -" + kTestModule + " <" + good, "a model read from standard input needs the record file named with -o"},
         {"check " + good + " -o x.qrx", "-o"},
         {"check " + missing, missing + ": model file not found"},
         {"check " + dir_.string(), dir_.string() + ": is a directory, not a model file"},
@@ -95,6 +99,7 @@ TEST_F(Tool, RefusesBadInvocationsWithExitCode2) {
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_EQ(r.out, "") << args;
         EXPECT_NE(r.err.find(message), std::string::npos) << args << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind("korlix-host: ", 0), 0u) << r.err;
     }
     EXPECT_EQ(readFile(good), kTwoBlocks);
     EXPECT_EQ(files(), (std::vector<std::string>{".err", ".out", "bad.json", "broken.json", "good.json"}));
@@ -103,8 +108,16 @@ TEST_F(Tool, RefusesBadInvocationsWithExitCode2) {
 TEST_F(Tool, HelpAndVersion) {
     const Result help = run("--help"), version = run("--version");
     EXPECT_EQ(help.code, 0);
-    for (const char* word : {"check", "simulate", "build", "run", "--json", "--trace", "--module"}) {
+    for (const char* word : {"check", "simulate", "build", "run", "validate"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+    // The options every command takes are listed in each command's help as well.
+    for (const char* command : {"", "check ", "validate "}) {
+        const Result r = run(std::string(command) + "--help");
+        EXPECT_EQ(r.code, 0);
+        for (const char* option : {"--json", "--trace", "--module", "--strict", "--format"}) {
+            EXPECT_NE(r.out.find(option), std::string::npos) << command << option;
+        }
     }
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out.rfind("korlix-host ", 0), 0u) << version.out;
@@ -186,6 +199,82 @@ TEST_F(Tool, ReportMarksDeletedBlocksAndBlockErrorsGiveExitCode1) {
     EXPECT_EQ(real.code, 1) << real.err;
     EXPECT_EQ(json::parse(real.out)["blocks"][0]["error"], "Invalid KORLIX MaskType found");
     EXPECT_TRUE(fs::exists(dir_ / "m.qrx"));
+}
+
+// validate over several models with the real module: set-up and code generation without a record file, each
+// model reported, the worst exit code; warnings about dialog fields the module never read come only from a
+// run that generated the code, and count only with --strict.
+TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
+    const std::string cycleCount = R"({"name": "Cycles", "maskType": "ReadCycleCount", "parameters": {
+        "MaskType": "ReadCycleCount", "ConfigValid": "1", "DeviceIndex": "0", "VXLInitFile": "i.kxt",
+        "VXLFile": "c.kxt", "Extra": "1"}})";
+    const std::string warned = model("warned.json", R"({"blocks": [)" + cycleCount + "]}");
+    const std::string failing =
+        model("failing.json", R"({"blocks": [{"name": "POC", "maskType": "KORLIXPOCStatus",
+        "parameters": {"MaskType": "KORLIXPOCStatus", "ConfigValid": "1", "DeviceIndex": "0", "CtrlIndex": "1",
+        "VXLInitFile": "i.kxt", "VXLFile": "p.kxt"}}]})");
+    const std::string broken = model("broken.json", R"({"blocks": [{"nme": "x"}]})");
+    const std::string real = std::string(" --json --module ") + KORLIX_MODULE_PATH;
+    const std::string unread =
+        "blocks[0].parameters.Extra: the module never read this field in set-up and code generation";
+    // clang-format off
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {  // arguments, exit code, warnings
+        {"check " + warned,                       0, ""},
+        {"validate " + warned,                    0, unread},
+        {"validate " + warned + " --strict",      1, unread},
+        {"check " + failing,                      0, ""},
+        {"validate " + failing,                   1, ""},
+    };
+    // clang-format on
+    for (const auto& [args, code, warnings] : cases) {
+        const Result r = run(args + real);
+        EXPECT_EQ(r.code, code) << args << r.err;
+        const json report = json::parse(r.out);
+        const json& one = report.contains("models") ? report["models"][0] : report;
+        std::string lines;
+        for (const json& w : one["warnings"]) {
+            lines += (lines.empty() ? "" : "\n") + w["path"].get<std::string>() + ": " +
+                     w["message"].get<std::string>();
+        }
+        EXPECT_EQ(lines, warnings) << args;
+        EXPECT_EQ(one["summary"]["exitStatus"], code) << args;
+    }
+
+    const Result all = run("validate " + warned + " " + broken + " " + failing + real);
+    EXPECT_EQ(all.code, 2);
+    const json report = json::parse(all.out);
+    EXPECT_EQ(report["summary"]["exitStatus"], 2);
+    EXPECT_EQ(report["summary"]["models"], 3);
+    EXPECT_EQ(report["models"][1]["problems"].size(), 2u);
+    EXPECT_EQ(report["models"][2]["summary"]["errors"], 1);
+    EXPECT_NE(all.err.find(broken + ": blocks[0].nme: unknown key; did you mean \"name\"?"),
+              std::string::npos)
+        << all.err;
+    // A single command gives its problems as JSON too.
+    const Result one = run("check " + broken + real);
+    EXPECT_EQ(one.code, 2);
+    EXPECT_EQ(json::parse(one.out)["problems"][1],
+              (json{{"path", "blocks[0].nme"}, {"message", "unknown key; did you mean \"name\"?"}}));
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{".err", ".out", "broken.json", "failing.json", "warned.json"}));
+}
+
+// Table columns line up by what a terminal shows, not by bytes: "Äbc" takes three columns, "名" two.
+TEST_F(Tool, TableAlignsColumnsByDisplayWidth) {
+    const std::string m =
+        model("m.json", R"({"blocks": [{"name": "abc", "maskType": "X"}, {"name": "Äbc", "maskType": "X"},
+        {"name": "名", "maskType": "X"}, {"name": "ab", "maskType": "X"}]})");
+    const Result r = run("check " + m + kTestModule);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::size_t>
+        column;  // byte offset of the mask type per row, less the extra bytes of its name
+    for (const auto& [name, extra] :
+         std::vector<std::pair<std::string, std::size_t>>{{"abc", 0}, {"Äbc", 1}, {"名", 1}, {"ab", 0}}) {
+        const std::size_t row = r.out.find("\n" + name + " ");
+        ASSERT_NE(row, std::string::npos) << name;
+        column.push_back(r.out.find(" X ", row) - row - extra);
+    }
+    EXPECT_EQ(column, std::vector<std::size_t>(4, column[0]));
 }
 
 }  // namespace

@@ -6,16 +6,32 @@
 #include <string>
 
 #include "ModelFile.hpp"
+#include "Schema.hpp"
 
 namespace {
 
-// The message for a file dir/m.json with this content, without the file name (checked here) in front.
+// "path: message" per line, for a list of problems or warnings.
+std::string lines(const std::vector<korlix_host::Diagnostic>& list) {
+    std::string out;
+    for (const auto& d : list) {
+        out += (out.empty() ? "" : "\n") + (d.path.empty() ? "" : d.path + ": ") + d.message;
+    }
+    return out;
+}
+
+// The problems of a file dir/m.json with this content; every line of the message names the file (checked
+// here).
 std::string errorOf(const std::string& content) {
     try {
         korlix_host::parseModel("dir/m.json", content);
     } catch (const korlix_host::ModelFileError& e) {
-        const std::string message = e.what();
-        return message.rfind("dir/m.json: ", 0) == 0 ? message.substr(12) : "(no file name) " + message;
+        std::string message = std::string(e.what()) + "\n";
+        for (std::size_t at = 0; at < message.size(); at = message.find('\n', at) + 1) {
+            if (message.compare(at, 12, "dir/m.json: ") != 0) {
+                return "(no file name) " + message;
+            }
+        }
+        return lines(e.problems());
     }
     return "(accepted)";
 }
@@ -44,24 +60,24 @@ TEST(ModelFile, RefusesBadFilesNamingThePlace) {
         {deep, path + ": nested deeper than 64 levels"},
         {R"({"blocks": [{"name": "A", "name": "B"}]})", "blocks[0].name: duplicate key"},
         {"[]", "the model must be a JSON object, not an array"},
-        {R"({"blocks": [], "blokcs": []})", "blokcs: unknown key"},
-        {R"({"blocks": [{"name": "A", "sampletime": 1}]})", "blocks[0].sampletime: unknown key"},
-        {R"({"blocks": [], "hostLimits": {"max ports": 1}})", "hostLimits[\"max ports\"]: unknown key"},
+        {R"({"blocks": [], "blokcs": []})", "blokcs: unknown key; did you mean \"blocks\"?"},
+        {R"({"blocks": [{"name": "A", "sampletime": 1}]})", "blocks[0].sampletime: unknown key; did you mean \"sampleTime\"?"},
+        {R"({"blocks": [], "hostLimits": {"max ports": 1}})", "hostLimits[\"max ports\"]: unknown key; did you mean \"maxPorts\"?"},
         {R"({"model": "x"})", "blocks: missing required key"},
         {R"({"blocks": [{"maskType": "KORLIXConfig"}]})", "blocks[0].name: missing required key"},
         {R"({"blocks": [{"name": 7}]})", "blocks[0].name: must be a text, not a number"},
         {R"({"blocks": [{"name": "A", "sampleTime": "0.1"}]})", "blocks[0].sampleTime: must be a number, not a text"},
-        {R"({"blocks": [{"name": "A", "parameterCount": 2.5}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
+        {R"({"blocks": [{"name": "A", "parameterCount": 2.5}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64, not 2.5"},
         {R"({"blocks": [{"name": "A", "parameterCount": 18446744073709551615}]})", "blocks[0].parameterCount: must be a whole number from 0 to 64"},
         {R"({"blocks": [], "hostLimits": {"maxPorts": 1e10}})", "hostLimits.maxPorts: must be a whole number from 0 to 1048576"},
         {R"({"blocks": [], "sizesOnly": "yes"})", "sizesOnly: must be true or false, not a text"},
         {R"({"blocks": [{"name": "A"}, {"name": "D", "parameters": {"PduLength": "8\u0000"}}]})", "blocks[1].parameters.PduLength: a text must not contain the character U+0000"},
         {R"({"blocks": [{"name": "A", "parameters": "x"}]})", "blocks[0].parameters: must be an object or null, not a text"},
         {R"({"blocks": [{"name": "A"}, {"name": "B"}, {"name": "A"}]})", "blocks[2].name: duplicate block name \"A\" (also blocks[0])"},
-        {R"({"blocks": [{"name": "A", "handle": 0}]})", "blocks[0].handle: a block handle must not be 0"},
+        {R"({"blocks": [{"name": "A", "handle": 0}]})", "blocks[0].handle: must not be 0"},
         {R"({"blocks": [{"name": "A", "handle": 3.5}, {"name": "B", "handle": 3.5}]})", "blocks[1].handle: handle already used by blocks[0]"},
         {two + R"([{"do": "delete", "block": "C"}]})", "scenario[0].block: no block named \"C\" in the model"},
-        {two + R"([{"do": "init"}]})", "scenario[0].do: unknown step \"init\" (expected initialize, delete, set, simulate or generate)"},
+        {two + R"([{"do": "init"}]})", "scenario[0].do: \"init\" is not one of initialize, delete, set, simulate or generate; did you mean \"initialize\"?"},
         {two + R"([{"do": "initialize", "steps": 2}]})", "scenario[0].steps: unknown key"},
         {two + R"([{"do": "simulate", "steps": -1}]})", "scenario[0].steps: must be a whole number from 0 to 1000000"},
         {two + R"([{"do": "set"}]})", "scenario[0].block: missing required key"},
@@ -71,6 +87,14 @@ TEST(ModelFile, RefusesBadFilesNamingThePlace) {
          "scenario[1].remove[0]: block \"A\" has no field \"X\" to remove"},
         {two + R"([{"do": "set", "block": "A", "parameters": {"X": "2"}, "remove": ["X"]}]})",
          "scenario[0].remove[0]: field \"X\" is both set and removed in this step"},
+        // Independent mistakes, of the schema and beside it, all in one run and in the file's order.
+        {R"({"scenario": [{"do": "set", "block": "Pak", "remove": ["X"]}], "blocks": [
+            {"name": "Pack", "paramters": {}, "sampleTime": "0.1"}, {"name": "Pack", "parameters": {"": "1"}}]})",
+         "scenario[0].block: no block named \"Pak\" in the model; did you mean \"Pack\"?\n"
+         "blocks[0].paramters: unknown key; did you mean \"parameters\"?\n"
+         "blocks[0].sampleTime: must be a number, not a text\n"
+         "blocks[1].name: duplicate block name \"Pack\" (also blocks[0])\n"
+         "blocks[1].parameters[\"\"]: a field name must not be empty"},
     };
     // clang-format on
     for (const auto& [content, message] : cases) {
@@ -121,7 +145,7 @@ TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
          "flexray_demo ports 1024; A 1.0001 - {} -1 2 '' '' 'host'; B 2.0001 - {} -1 2 '' '' 'host'; "
          "C 3.0001 KORLIXConfig {null} -1 2 none; initialize 0 {} - -99 10; generate 0 {} - -99 10"},
         {"m.json",
-         R"({"model": "demo", "sizesOnly": true, "hostLimits": {"maxPorts": 4}, "executionSystem": {"sysType": "wqm"},
+         R"({"$schema": "../schema/model.schema.json", "model": "demo", "sizesOnly": true, "hostLimits": {"maxPorts": 4}, "executionSystem": {"sysType": "wqm"},
              "blocks": [{"name": "A", "parameters": {"Z": "on", "N": 3, "L": [1, 2]}, "sampleTime": 0.01},
                         {"name": "B", "executionSystem": {"errorText": "bad", "execSys": "rt"}}],
              "scenario": [{"do": "set", "block": "A", "parameters": {"Q": "x"}, "remove": ["N"], "sampleTime": 2},
@@ -133,6 +157,43 @@ TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
     for (const auto& [file, content, expected] : cases) {
         EXPECT_EQ(summary(korlix_host::parseModel(file, content)), expected);
     }
+}
+
+// What the loader lets pass but warns about, each at its place and for its block.
+TEST(ModelFile, WarnsAboutLikelyMistakes) {
+    const std::string blocks = R"({"blocks": [{"name": "A", "maskType": "FlexRayUnpackPDU",
+        "parameters": {"MaskType": "FlexRayPackPDU", "PduLength": 4, "On": true}},
+        {"name": "B", "maskType": "KORLIXconfig"}, {"name": "C", "maskType": "NoSuchBlock"}])";
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {blocks + "}",
+         "blocks[0].parameters.MaskType: \"FlexRayPackPDU\" differs from maskType \"FlexRayUnpackPDU\": the block is set up as FlexRayUnpackPDU but its record names the other\n"
+         "blocks[0].parameters.PduLength: is a number, not a text: the module reads dialog fields as texts and will report this one as missing; write it as \"4\"\n"
+         "blocks[0].parameters.On: is true/false, not a text: the module reads dialog fields as texts and will report this one as missing\n"
+         "blocks[1].maskType: \"KORLIXconfig\" is not a mask type the module recognises; did you mean \"KORLIXConfig\"?"},
+        // An edit reaches the record only through an initialize before the generate.
+        {R"({"blocks": [{"name": "A"}, {"name": "B"}], "scenario": [{"do": "set", "block": "A", "parameters": {"X": 1}},
+            {"do": "set", "block": "B"}, {"do": "initialize"}, {"do": "set", "block": "B", "sampleTime": 1},
+            {"do": "simulate"}, {"do": "generate"}, {"do": "set", "block": "A"}]})",
+         "scenario[0].parameters.X: is a number, not a text: the module reads dialog fields as texts and will report this one as missing; write it as \"1\"\n"
+         "scenario[3]: this edit of \"B\" is not in the record of scenario[5]: no initialize step between them makes it visible"},
+    };
+    // clang-format on
+    for (const auto& [content, expected] : cases) {
+        const auto model = korlix_host::parseModel("m.json", content);
+        EXPECT_EQ(lines(model.warnings), expected) << content;
+        for (const auto& w : model.warnings) {
+            EXPECT_TRUE(w.block.has_value()) << w.path;
+        }
+    }
+}
+
+// The tool's list of mask types is read from the module's table when it is built: all thirty of them.
+TEST(ModelFile, KnowsTheModulesMaskTypes) {
+    const auto& list = korlix_host::recognisedMaskTypes();
+    EXPECT_EQ(list.size(), 30u);
+    EXPECT_EQ(list.front(), "KORLIXConfig");
+    EXPECT_EQ(list.back(), "KORLIXNMRequestComm");
 }
 
 }  // namespace

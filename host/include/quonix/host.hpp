@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -178,6 +179,9 @@ class BlockInstance {
     const std::string& errorCallback() const { return errorCallback_; }
     const std::vector<double>& sizeVector() const { return sizeVector_; }
     const std::vector<RecordEntry>& record() const { return record_; }
+    // Every field name the module asked the parameter structure for (zvGetFieldNumber), found or not, since
+    // this instance was created: a dialog field not among them was never read.
+    const std::set<std::string>& fieldLookups() const;
     // Host writers answer this instead of 1 (to test a refusing host); 1 by default.
     void setWriterResult(int32_t result) { writerResult_ = result; }
     // Installs the host's record writers in the structure outside mdlQRX, for tests that call the module's

@@ -1,0 +1,36 @@
+// What korlix-host says about a model file besides its report: problems (the file cannot be used) and
+// warnings (it can, but something in it is likely a mistake), each at a JSON path of the file.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace korlix_host {
+
+struct Diagnostic {
+    std::string path;                  // JSON path in the model file, as blocks[3].parameters.PduLength
+    std::string message;               // what is wrong, with a suggestion when one is near
+    std::optional<std::size_t> block;  // the block it concerns, when it concerns one
+};
+
+// blocks[3] and blocks[3].name; a key that is not an identifier is written ["a b"].
+std::string memberPath(const std::string& path, const std::string& key);
+std::string elementPath(const std::string& path, std::size_t index);
+
+// "a text", "a number", "an object", ... for messages.
+const char* kindOf(const nlohmann::ordered_json& j);
+const char* kindOf(const nlohmann::json& j);
+
+// `; did you mean "X"?` for the candidate nearest to `word` (edit distance, case counting little), or an
+// empty text when none is near enough to be a likely slip.
+std::string didYouMean(const std::string& word, const std::vector<std::string>& candidates);
+
+// Orders diagnostics as their places appear in the document (a missing key at its object), keeping the
+// order of those at the same place.
+void sortByPlace(std::vector<Diagnostic>& list, const nlohmann::ordered_json& document);
+
+}  // namespace korlix_host

@@ -147,29 +147,13 @@ void Session::apply(const ScenarioStep& step) {
 }
 
 nlohmann::ordered_json Session::blockReport(std::size_t i, bool withRecord) {
-    auto& blocks = model_.blocks();
-    nlohmann::json entry;
+    const bool deleted = model_.blocks()[i].deleted;
     if (instances_[i]) {
-        entry = instances_[i]->report(withRecord);
-    } else {
-        // Never set up (deleted before the first model update, or no update ran): the structure as the
-        // host presets it.
-        entry = quonix::BlockInstance(blocks[i], settings_).report(withRecord);
+        return instances_[i]->report(withRecord, deleted);
     }
-    if (blocks[i].deleted) {
-        entry["deleted"] = true;
-    }
-    // Keys in the order a reader looks for them: identity, outcome, ports and timing, then the details.
-    static constexpr const char* kOrder[] = {
-        "name",    "handle",     "maskType", "deleted",  "error",      "errorCallback",       "inputs",
-        "outputs", "sampleTime", "sizes",    "flagWord", "optionWord", "parameterAttributes", "record"};
-    nlohmann::ordered_json ordered = nlohmann::ordered_json::object();
-    for (const char* key : kOrder) {
-        if (auto it = entry.find(key); it != entry.end()) {
-            ordered[key] = nlohmann::ordered_json(std::move(*it));
-        }
-    }
-    return ordered;
+    // Never set up (deleted before the first model update, or no update ran): the structure as the host
+    // presets it.
+    return quonix::BlockInstance(model_.blocks()[i], settings_).report(withRecord, deleted);
 }
 
 nlohmann::ordered_json Session::report(bool withTrace) {

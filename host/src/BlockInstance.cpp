@@ -444,9 +444,11 @@ void BlockInstance::endRecordCapture() {
     BlockInstanceAccess::installWriters(*this, false);
 }
 
-nlohmann::json BlockInstance::report(bool withRecord) const {
+nlohmann::ordered_json BlockInstance::report(bool withRecord, bool deleted) const {
+    using Json = nlohmann::ordered_json;
     const HostBlock& b = *block_;
-    nlohmann::json inputs = nlohmann::json::array();
+    // Keys in the order a reader looks for them: identity, outcome, ports and timing, then the details.
+    Json inputs = Json::array();
     for (const HostInputPort& port : impl_->inputs) {
         inputs.push_back({{"width", port.width},
                           {"dataTypeId", port.dataTypeId},
@@ -454,44 +456,50 @@ nlohmann::json BlockInstance::report(bool withRecord) const {
                           {"directFeedThrough", port.directFeedThrough != 0},
                           {"attributes", port.attributes}});
     }
-    nlohmann::json outputs = nlohmann::json::array();
+    Json outputs = Json::array();
     for (const HostOutputPort& port : impl_->outputs) {
         outputs.push_back({{"width", port.width},
                            {"dataTypeId", port.dataTypeId},
                            {"dataType", dataTypeName(port.dataTypeId)}});
     }
-    nlohmann::json attributes = nlohmann::json::array();
-    for (uint32_t word : impl_->attributes) {
-        attributes.push_back(word);
-    }
-    nlohmann::json record = nlohmann::json::array();
+    Json record = Json::array();
     for (std::size_t i = 0; withRecord && i < record_.size(); ++i) {
-        record.push_back(record_[i]);
+        const RecordEntry& entry = record_[i];
+        if (!entry.contains("pair")) {
+            record.push_back(Json(entry));
+            continue;
+        }
+        Json pair = Json::object();
+        for (const char* key : {"kind", "name", "value", "dataTypeId", "rows", "columns"}) {
+            pair[key] = Json(entry["pair"][key]);
+        }
+        record.push_back({{"pair", std::move(pair)}});
     }
-    return {
-        {"name", spec_.name},
-        {"handle", spec_.handle},
-        {"maskType", spec_.maskType ? nlohmann::json(*spec_.maskType) : nlohmann::json()},
-        {"error", error_ ? nlohmann::json(*error_) : nlohmann::json()},
-        {"errorCallback", error_ ? nlohmann::json(errorCallback_) : nlohmann::json()},
-        {"inputs", std::move(inputs)},
-        {"outputs", std::move(outputs)},
-        {"sampleTime", {{"period", b.sampleTime}, {"offset", b.sampleOffset}}},
-        {"sizes",
-         {{"numContStates", b.sizes[HB_SIZE_NUM_CONT_STATES]},
-          {"numDiscStates", b.sizes[HB_SIZE_NUM_DISC_STATES]},
-          {"numSampleTimes", b.sizes[HB_SIZE_NUM_SAMPLE_TIMES]},
-          {"numSFcnParams", b.sizes[HB_SIZE_NUM_SFCN_PARAMS]},
-          {"numIWork", b.sizes[HB_SIZE_NUM_IWORK]},
-          {"numRWork", b.sizes[HB_SIZE_NUM_RWORK]},
-          {"numPWork", b.sizes[HB_SIZE_NUM_PWORK]},
-          {"numModes", b.sizes[HB_SIZE_NUM_MODES]},
-          {"numNonsampledZCs", b.sizes[HB_SIZE_NUM_NONSAMPLED_ZCS]}}},
-        {"flagWord", static_cast<uint32_t>(b.sizes[HB_SIZE_FLAGS])},
-        {"optionWord", static_cast<uint32_t>(b.sizes[HB_SIZE_OPTIONS])},
-        {"parameterAttributes", std::move(attributes)},
-        {"record", std::move(record)},
-    };
+    Json out = {{"name", spec_.name},
+                {"handle", spec_.handle},
+                {"maskType", spec_.maskType ? Json(*spec_.maskType) : Json()}};
+    if (deleted) {
+        out["deleted"] = true;
+    }
+    out["error"] = error_ ? Json(*error_) : Json();
+    out["errorCallback"] = error_ ? Json(errorCallback_) : Json();
+    out["inputs"] = std::move(inputs);
+    out["outputs"] = std::move(outputs);
+    out["sampleTime"] = {{"period", b.sampleTime}, {"offset", b.sampleOffset}};
+    out["sizes"] = {{"numContStates", b.sizes[HB_SIZE_NUM_CONT_STATES]},
+                    {"numDiscStates", b.sizes[HB_SIZE_NUM_DISC_STATES]},
+                    {"numSampleTimes", b.sizes[HB_SIZE_NUM_SAMPLE_TIMES]},
+                    {"numSFcnParams", b.sizes[HB_SIZE_NUM_SFCN_PARAMS]},
+                    {"numIWork", b.sizes[HB_SIZE_NUM_IWORK]},
+                    {"numRWork", b.sizes[HB_SIZE_NUM_RWORK]},
+                    {"numPWork", b.sizes[HB_SIZE_NUM_PWORK]},
+                    {"numModes", b.sizes[HB_SIZE_NUM_MODES]},
+                    {"numNonsampledZCs", b.sizes[HB_SIZE_NUM_NONSAMPLED_ZCS]}};
+    out["flagWord"] = static_cast<uint32_t>(b.sizes[HB_SIZE_FLAGS]);
+    out["optionWord"] = static_cast<uint32_t>(b.sizes[HB_SIZE_OPTIONS]);
+    out["parameterAttributes"] = Json(impl_->attributes);
+    out["record"] = std::move(record);
+    return out;
 }
 
 }  // namespace quonix

@@ -190,8 +190,9 @@ class BlockInstance {
     void beginRecordCapture();
     void endRecordCapture();
 
-    // The report object for this block (without "deleted"); withRecord false leaves "record" empty.
-    nlohmann::json report(bool withRecord = true) const;
+    // The report object for this block, its keys in reading order (nested objects too); withRecord false
+    // leaves "record" empty, deleted adds "deleted": true after the mask type.
+    nlohmann::ordered_json report(bool withRecord = true, bool deleted = false) const;
 
   private:
     struct Impl;

@@ -12,18 +12,6 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr const char* kRecordFields[] = {"MaskType",    "ConfigValid", "TriggerType",
-                                         "TriggerEdge", "FrameIndex",  "FrameLabel",
-                                         "VXLInitFile", "VXLFile",     "DeviceIndex"};
-// No common key field: the quoted values start 13 characters after the lead, the template files 14 and the
-// bare values 15.
-constexpr RecordKey kRecordKeys[] = {
-    {"MaskType", Quote::Quoted, 5},    {"TriggerType", Quote::Quoted, 2}, {"TriggerEdge", Quote::Quoted, 2},
-    {"FrameIndex", Quote::Quoted, 3},  {"FrameLabel", Quote::Quoted, 3},  {"ConfigValid", Quote::Bare, 4},
-    {"VXLInitFile", Quote::Quoted, 3}, {"VXLFile", Quote::Quoted, 7},     {"DeviceIndex", Quote::Bare, 4},
-};
-constexpr RecordTable kRecord{kRecordFields, kRecordKeys};
-
 class CommitFrame final : public BaseFcn {
   public:
     void initializeSizes(HostBlock* S) override;
@@ -35,6 +23,18 @@ class CommitFrame final : public BaseFcn {
     void terminate(HostBlock*) override {}
     void writeQRXRecord(HostBlock* S) override;
 };
+
+constexpr const char* kRecordFields[] = {"MaskType",    "ConfigValid", "TriggerType",
+                                         "TriggerEdge", "FrameIndex",  "FrameLabel",
+                                         "VXLInitFile", "VXLFile",     "DeviceIndex"};
+// No common key field: the quoted values start 13 characters after the lead, the template files 14 and the
+// bare values 15.
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted, 5},    {"TriggerType", Quote::Quoted, 2}, {"TriggerEdge", Quote::Quoted, 2},
+    {"FrameIndex", Quote::Quoted, 3},  {"FrameLabel", Quote::Quoted, 3},  {"ConfigValid", Quote::Bare, 4},
+    {"VXLInitFile", Quote::Quoted, 3}, {"VXLFile", Quote::Quoted, 7},     {"DeviceIndex", Quote::Bare, 4},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys};
 
 void CommitFrame::initializeSizes(HostBlock* S) {
     if (!setNumInputPorts(S, 1) || !checkTwoParams(S, gSizesError)) {

@@ -12,6 +12,18 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
+class Config final : public BaseFcn {
+  public:
+    void initializeSizes(HostBlock* S) override;
+    void initializeSampleTimes(HostBlock* S) override { sampleTimeFromParameter(S); }
+    void initializeForHost(HostBlock*) override {}
+    void start(HostBlock*) override {}
+    void outputs(HostBlock*, int32_t) override {}
+    void update(HostBlock*, int32_t) override {}
+    void terminate(HostBlock*) override {}
+    void writeQRXRecord(HostBlock* S) override;
+};
+
 constexpr const char* kRecordFields[] = {
     "MaskType",      "ConfigValid", "BuildQW4400", "BuildQW1400", "BuildQW3400",  "VXLInitFile", "VXLFile",
     "MaxIterations", "DeviceIndex", "PCIBus",      "PCISlot",     "StartBusComm", "ErrorOut"};
@@ -32,18 +44,6 @@ constexpr RecordKey kRecordKeys[] = {
     {"ErrorOut", Quote::Quoted},
 };
 constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
-
-class Config final : public BaseFcn {
-  public:
-    void initializeSizes(HostBlock* S) override;
-    void initializeSampleTimes(HostBlock* S) override { sampleTimeFromParameter(S); }
-    void initializeForHost(HostBlock*) override {}
-    void start(HostBlock*) override {}
-    void outputs(HostBlock*, int32_t) override {}
-    void update(HostBlock*, int32_t) override {}
-    void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override;
-};
 
 void Config::initializeSizes(HostBlock* S) {
     if (!setNumInputPorts(S, 0) || !checkTwoParams(S, gSizesError)) {

@@ -16,21 +16,6 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr const char* kRecordFields[] = {"MaskType",        "ConfigValid",     "FrameLabel",
-                                         "FrameIndex",      "ActionToPerform", "DisableFrameMethod",
-                                         "NumberOfSignals", "SignalsIndexes",  "FrameTiming",
-                                         "VXLInitFile",     "VXLFile",         "DeviceIndex"};
-constexpr RecordKey kRecordKeys[] = {
-    {"MaskType", Quote::Quoted},           {"ConfigValid", Quote::Bare},
-    {"DeviceIndex", Quote::Bare},          {"FrameLabel", Quote::Quoted},
-    {"FrameIndex", Quote::Bare},           {"ActionToPerform", Quote::Quoted},
-    {"DisableFrameMethod", Quote::Quoted}, {"NumberOfSignals", Quote::Bare},
-    {"SignalsIndexes", Quote::Quoted},     {"FrameTiming", Quote::Quoted},
-    {"VXLInitFile", Quote::Quoted},        {"VXLFile", Quote::Quoted},
-};
-// This record's key field is wider than the 17 characters of the other blocks.
-constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 22};
-
 class ErrorInjection final : public BaseFcn {
   public:
     void initializeSizes(HostBlock* S) override;
@@ -48,6 +33,21 @@ class ErrorInjection final : public BaseFcn {
     uint32_t signalCount_ = 0;
     std::vector<uint32_t> signalIndexes_;
 };
+
+constexpr const char* kRecordFields[] = {"MaskType",        "ConfigValid",     "FrameLabel",
+                                         "FrameIndex",      "ActionToPerform", "DisableFrameMethod",
+                                         "NumberOfSignals", "SignalsIndexes",  "FrameTiming",
+                                         "VXLInitFile",     "VXLFile",         "DeviceIndex"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted},           {"ConfigValid", Quote::Bare},
+    {"DeviceIndex", Quote::Bare},          {"FrameLabel", Quote::Quoted},
+    {"FrameIndex", Quote::Bare},           {"ActionToPerform", Quote::Quoted},
+    {"DisableFrameMethod", Quote::Quoted}, {"NumberOfSignals", Quote::Bare},
+    {"SignalsIndexes", Quote::Quoted},     {"FrameTiming", Quote::Quoted},
+    {"VXLInitFile", Quote::Quoted},        {"VXLFile", Quote::Quoted},
+};
+// This record's key field is wider than the 17 characters of the other blocks.
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 22};
 
 void ErrorInjection::initializeSizes(HostBlock* S) {
     if (!checkTwoParams(S, gSizesError) || !setNumInputPorts(S, 1)) {

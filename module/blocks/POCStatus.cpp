@@ -10,15 +10,6 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr const char* kRecordFields[] = {"MaskType",  "ConfigValid", "VXLInitFile", "VXLFile",
-                                         "StatusVar", "CtrlIndex",   "DeviceIndex"};
-constexpr RecordKey kRecordKeys[] = {
-    {"MaskType", Quote::Quoted}, {"DeviceIndex", Quote::Bare}, {"StatusVar", Quote::Quoted},
-    {"CtrlIndex", Quote::Bare},  {"ConfigValid", Quote::Bare}, {"VXLInitFile", Quote::Quoted},
-    {"VXLFile", Quote::Quoted},
-};
-constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
-
 class POCStatus final : public BaseFcn {
   public:
     void initializeSizes(HostBlock* S) override;
@@ -28,8 +19,17 @@ class POCStatus final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { writeParamRecord(S, kRecord, gRecordError); }
+    void writeQRXRecord(HostBlock* S) override;
 };
+
+constexpr const char* kRecordFields[] = {"MaskType",  "ConfigValid", "VXLInitFile", "VXLFile",
+                                         "StatusVar", "CtrlIndex",   "DeviceIndex"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted}, {"DeviceIndex", Quote::Bare}, {"StatusVar", Quote::Quoted},
+    {"CtrlIndex", Quote::Bare},  {"ConfigValid", Quote::Bare}, {"VXLInitFile", Quote::Quoted},
+    {"VXLFile", Quote::Quoted},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
 
 // The parameter count is checked before the output is declared (the cycle count block does it the other
 // way round), so a wrong count leaves this block without an output count.
@@ -40,6 +40,10 @@ void POCStatus::initializeSizes(HostBlock* S) {
     setOutputPortWidth(S, 0, 1);
     setOutputPortDataType(S, 0, HB_DTYPE_UINT8);
     closingSetup(S, WorkVectors{});
+}
+
+void POCStatus::writeQRXRecord(HostBlock* S) {
+    writeParamRecord(S, kRecord, gRecordError);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class PackPdu final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { pdu::writeSignalRecord(S, gRecordError, lists_); }
+    void writeQRXRecord(HostBlock* S) override;
 
   private:
     pdu::SignalLists lists_;
@@ -46,6 +46,10 @@ void PackPdu::initializeSizes(HostBlock* S) {
     if (pdu::setUpSignals(S, gSizesError, "Pack PDU", PortSide::Inputs, pduLabel, lists_)) {
         closingSetup(S, WorkVectors{});
     }
+}
+
+void PackPdu::writeQRXRecord(HostBlock* S) {
+    pdu::writeSignalRecord(S, gRecordError, lists_);
 }
 
 }  // namespace

@@ -10,13 +10,6 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-constexpr const char* kRecordFields[] = {"MaskType", "ConfigValid", "VXLInitFile", "VXLFile", "DeviceIndex"};
-constexpr RecordKey kRecordKeys[] = {
-    {"MaskType", Quote::Quoted},    {"DeviceIndex", Quote::Bare}, {"ConfigValid", Quote::Bare},
-    {"VXLInitFile", Quote::Quoted}, {"VXLFile", Quote::Quoted},
-};
-constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
-
 class ReadCycleCount final : public BaseFcn {
   public:
     void initializeSizes(HostBlock* S) override;
@@ -26,8 +19,15 @@ class ReadCycleCount final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { writeParamRecord(S, kRecord, gRecordError); }
+    void writeQRXRecord(HostBlock* S) override;
 };
+
+constexpr const char* kRecordFields[] = {"MaskType", "ConfigValid", "VXLInitFile", "VXLFile", "DeviceIndex"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted},    {"DeviceIndex", Quote::Bare}, {"ConfigValid", Quote::Bare},
+    {"VXLInitFile", Quote::Quoted}, {"VXLFile", Quote::Quoted},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
 
 // The output is declared before the parameter count is checked, so a wrong count leaves one output whose
 // width and type are not set. The modes count goes only through the host's own setter.
@@ -38,6 +38,10 @@ void ReadCycleCount::initializeSizes(HostBlock* S) {
     setOutputPortWidth(S, 0, 1);
     setOutputPortDataType(S, 0, HB_DTYPE_UINT8);
     closingSetup(S, WorkVectors{}, ModesField::SetterOnly);
+}
+
+void ReadCycleCount::writeQRXRecord(HostBlock* S) {
+    writeParamRecord(S, kRecord, gRecordError);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ class ReadFrameSig final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { frame::writeRecord(S, gRecordError, Side::Read, signals_); }
+    void writeQRXRecord(HostBlock* S) override;
 
   private:
     frame::Signals signals_;
@@ -75,6 +75,10 @@ void ReadFrameSig::initializeSizes(HostBlock* S) {
     if (frame::readIndexes(S, gSizesError, signals_)) {
         closingSetup(S, WorkVectors{});
     }
+}
+
+void ReadFrameSig::writeQRXRecord(HostBlock* S) {
+    frame::writeRecord(S, gRecordError, Side::Read, signals_);
 }
 
 }  // namespace

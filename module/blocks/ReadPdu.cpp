@@ -22,7 +22,7 @@ class ReadPdu final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { pdu::writeReadWriteRecord(S, gRecordError, Side::Read); }
+    void writeQRXRecord(HostBlock* S) override;
 };
 
 void ReadPdu::initializeSizes(HostBlock* S) {
@@ -55,6 +55,10 @@ void ReadPdu::initializeSizes(HostBlock* S) {
     }
     closingSetup(S, WorkVectors{.iwork = 1}, ModesField::SetterAndDirect);
     setExecSysCode(kExecNone);
+}
+
+void ReadPdu::writeQRXRecord(HostBlock* S) {
+    pdu::writeReadWriteRecord(S, gRecordError, Side::Read);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ class SigRead final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { signal::writeRecord(S, gRecordError, Side::Read); }
+    void writeQRXRecord(HostBlock* S) override;
 };
 
 void SigRead::initializeSizes(HostBlock* S) {
@@ -48,6 +48,10 @@ void SigRead::initializeSizes(HostBlock* S) {
         setOutputPortDataType(S, 1, HB_DTYPE_UINT32);
     }
     signal::closingSetup(S);
+}
+
+void SigRead::writeQRXRecord(HostBlock* S) {
+    signal::writeRecord(S, gRecordError, Side::Read);
 }
 
 }  // namespace

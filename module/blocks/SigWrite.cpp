@@ -23,7 +23,7 @@ class SigWrite final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { signal::writeRecord(S, gRecordError, Side::Write); }
+    void writeQRXRecord(HostBlock* S) override;
 };
 
 void SigWrite::initializeSizes(HostBlock* S) {
@@ -53,6 +53,10 @@ void SigWrite::initializeSizes(HostBlock* S) {
     if (setNumOutputPorts(S, 0)) {
         signal::closingSetup(S);
     }
+}
+
+void SigWrite::writeQRXRecord(HostBlock* S) {
+    signal::writeRecord(S, gRecordError, Side::Write);
 }
 
 }  // namespace

@@ -12,17 +12,6 @@ namespace {
 ErrorBuffer gSizesError;
 ErrorBuffer gRecordError;
 
-// The block only ever knows "host" (1) or nothing (0): it never asks which target system the model is built
-// for, so it cannot tell a "kvd" build apart and always writes the NetworkType the dialog gives.
-constexpr const char* kRecordFields[] = {"MaskType",    "ConfigValid", "TriggerEdge", "NetworkAction",
-                                         "VXLInitFile", "VXLFile",     "DeviceIndex", "NetworkType"};
-constexpr RecordKey kRecordKeys[] = {
-    {"MaskType", Quote::Quoted},      {"DeviceIndex", Quote::Bare},   {"ConfigValid", Quote::Bare},
-    {"NetworkAction", Quote::Quoted}, {"NetworkType", Quote::Quoted}, {"TriggerEdge", Quote::Quoted},
-    {"VXLInitFile", Quote::Quoted},   {"VXLFile", Quote::Quoted},
-};
-constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
-
 class StartStopNetwork final : public BaseFcn {
   public:
     void initializeSizes(HostBlock* S) override;
@@ -35,6 +24,17 @@ class StartStopNetwork final : public BaseFcn {
     void terminate(HostBlock*) override {}
     void writeQRXRecord(HostBlock* S) override;
 };
+
+// The block only ever knows "host" (1) or nothing (0): it never asks which target system the model is built
+// for, so it cannot tell a "kvd" build apart and always writes the NetworkType the dialog gives.
+constexpr const char* kRecordFields[] = {"MaskType",    "ConfigValid", "TriggerEdge", "NetworkAction",
+                                         "VXLInitFile", "VXLFile",     "DeviceIndex", "NetworkType"};
+constexpr RecordKey kRecordKeys[] = {
+    {"MaskType", Quote::Quoted},      {"DeviceIndex", Quote::Bare},   {"ConfigValid", Quote::Bare},
+    {"NetworkAction", Quote::Quoted}, {"NetworkType", Quote::Quoted}, {"TriggerEdge", Quote::Quoted},
+    {"VXLInitFile", Quote::Quoted},   {"VXLFile", Quote::Quoted},
+};
+constexpr RecordTable kRecord{kRecordFields, kRecordKeys, 17};
 
 void StartStopNetwork::initializeSizes(HostBlock* S) {
     if (!setNumInputPorts(S, 1) || !checkTwoParams(S, gSizesError)) {

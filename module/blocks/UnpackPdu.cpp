@@ -23,7 +23,7 @@ class UnpackPdu final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { pdu::writeSignalRecord(S, gRecordError, lists_); }
+    void writeQRXRecord(HostBlock* S) override;
 
   private:
     pdu::SignalLists lists_;
@@ -49,6 +49,10 @@ void UnpackPdu::initializeSizes(HostBlock* S) {
     if (pdu::setUpSignals(S, gSizesError, "Unpack PDU", PortSide::Outputs, pduLabel, lists_)) {
         closingSetup(S, WorkVectors{});
     }
+}
+
+void UnpackPdu::writeQRXRecord(HostBlock* S) {
+    pdu::writeSignalRecord(S, gRecordError, lists_);
 }
 
 }  // namespace

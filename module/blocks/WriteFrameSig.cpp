@@ -23,7 +23,7 @@ class WriteFrameSig final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { frame::writeRecord(S, gRecordError, Side::Write, signals_); }
+    void writeQRXRecord(HostBlock* S) override;
 
   private:
     frame::Signals signals_;
@@ -92,6 +92,10 @@ void WriteFrameSig::initializeSizes(HostBlock* S) {
     if (frame::readIndexes(S, gSizesError, signals_)) {
         closingSetup(S, WorkVectors{.iwork = 2});  // PrevTrigInputVal, CommitTrigger
     }
+}
+
+void WriteFrameSig::writeQRXRecord(HostBlock* S) {
+    frame::writeRecord(S, gRecordError, Side::Write, signals_);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class WritePdu final : public BaseFcn {
     void outputs(HostBlock*, int32_t) override {}
     void update(HostBlock*, int32_t) override {}
     void terminate(HostBlock*) override {}
-    void writeQRXRecord(HostBlock* S) override { pdu::writeReadWriteRecord(S, gRecordError, Side::Write); }
+    void writeQRXRecord(HostBlock* S) override;
 };
 
 void WritePdu::initializeSizes(HostBlock* S) {
@@ -44,6 +44,10 @@ void WritePdu::initializeSizes(HostBlock* S) {
     markInputPort(S, 0);
     closingSetup(S, WorkVectors{.iwork = 1}, ModesField::SetterAndDirect);
     setExecSysCode(kExecNone);
+}
+
+void WritePdu::writeQRXRecord(HostBlock* S) {
+    pdu::writeReadWriteRecord(S, gRecordError, Side::Write);
 }
 
 }  // namespace

@@ -76,7 +76,6 @@ BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj);
 std::vector<double> handles();  // ascending
 void remove(double handle);     // destroys the object, erases the key
 void destroyAll();
-std::size_t size();
 }  // namespace registry
 
 // Destroys and unregisters every block whose handle the host no longer reports as valid: the registry is

@@ -183,10 +183,6 @@ void destroyAll() {
     gRegistry.destroyAll();
 }
 
-std::size_t size() {
-    return gRegistry.map().size();
-}
-
 }  // namespace registry
 
 void removeStaleBlocks() {

@@ -77,6 +77,9 @@ TEST_F(ModuleEntryTest, RegistrationArgumentChecks) {
         {1, 4, zvCreateDoubleMatrix(1, 1, zvCOMPLEX), notInteger}, {1, 4, zvCreateString("0"), notInteger},
         {1, 4, zvCreateDoubleScalar(4294967296.0), notInteger}, {1, 4, zvCreateDoubleScalar(NAN), notInteger},
         {1, 4, zvCreateDoubleScalar(3), invalid}, {0, 4, zvCreateDoubleScalar(-1), invalid},
+        // The edges of a signed 32-bit flag: whole numbers inside are flags (not 0), outside are not.
+        {1, 4, zvCreateDoubleScalar(2147483647.0), invalid}, {1, 4, zvCreateDoubleScalar(2147483648.0), notInteger},
+        {1, 4, zvCreateDoubleScalar(-2147483648.0), invalid}, {1, 4, zvCreateDoubleScalar(-2147483649.0), notInteger},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -152,6 +155,39 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     }
     // mdlStart replaces the option word even when it finds no object.
     EXPECT_EQ(static_cast<uint32_t>(registered.block().sizes[HB_SIZE_OPTIONS]), 0x200000u);
+    // A host may call the registered callbacks through their slots instead: the same answers.
+    HostBlock& b = registered.block();
+    const std::pair<void (*)(HostBlock*), double> slots[] = {
+        {b.mdlGetTimeOfNextVarHit, HB_CALL_GET_TIME_OF_NEXT_VAR_HIT},
+        {b.mdlZeroCrossings, HB_CALL_ZERO_CROSSINGS},
+        {b.mdlStart, HB_CALL_START},
+        {b.mdlQRX, HB_CALL_QRX},
+        {b.mdlTerminate, HB_CALL_TERMINATE},
+        {b.mdlInitializeSampleTimes, HB_CALL_INITIALIZE_SAMPLE_TIMES}};
+    for (const auto& [slot, flag] : slots) {
+        b.errorStatus = nullptr;
+        ASSERT_NE(slot, nullptr) << flag;
+        slot(&b);
+        EXPECT_EQ(b.errorStatus != nullptr ? b.errorStatus : "(none)", callback(b, flag)) << flag;
+    }
+}
+
+// Argument 1 with another structure version is no host structure: the call is a command-line call, and the
+// structure the address points to is left alone.
+TEST_F(ModuleEntryTest, WrongStructureVersionIsACommandLineCall) {
+    addBlock("KORLIXModelUpdate", {}, -1.0, "b");
+    quonix::BlockInstance inst(*model_.find("b"), settings_);
+    ArrayPtr empty(zvCreateDoubleMatrix(0, 0, zvREAL)), flag(zvCreateDoubleScalar(0));
+    ArrayPtr arg(zvCreateDoubleMatrix(2, 1, zvREAL));
+    zvGetPr(arg.get())[0] = static_cast<double>(reinterpret_cast<uintptr_t>(&inst.block()));
+    zvGetPr(arg.get())[1] = HOST_BLOCK_VERSION - 1;
+    std::array<zvArray*, 2> left{};
+    EXPECT_EQ(call(1, left.data(), {empty.get(), arg.get(), empty.get(), flag.get()}), std::nullopt);
+    EXPECT_EQ(inst.block().mdlInitializeSizes, nullptr);
+    EXPECT_EQ(inst.block().sizes[HB_SIZE_VERSION], 0);
+    ASSERT_NE(left[0], nullptr);
+    EXPECT_EQ(zvGetPr(left[0])[HB_SIZE_VERSION], HOST_BLOCK_VERSION);
+    zvDestroyArray(left[0]);
 }
 
 // A refused mask type: no object, no parameter marked, no further query. The registration hook runs only

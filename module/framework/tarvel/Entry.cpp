@@ -110,10 +110,16 @@ void mdlInitializeSampleTimes(HostBlock* S) {
     }
 }
 
+// The answers to the two callbacks whose features the module does not support, registered or flagged.
+constexpr const char* kNoVarHit =
+    "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
+    "mdlGetTimeOfNextVarHit routine";
+constexpr const char* kNoZeroCrossings =
+    "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a mdlZeroCrossings "
+    "routine";
+
 void mdlGetTimeOfNextVarHit(HostBlock* S) {
-    setErrorStatus(S,
-                   "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
-                   "mdlGetTimeOfNextVarHit routine");
+    setErrorStatus(S, kNoVarHit);
 }
 
 void mdlOutputs(HostBlock* S, int32_t tid) {
@@ -125,9 +131,7 @@ void mdlOutputs(HostBlock* S, int32_t tid) {
 void mdlTerminate(HostBlock*) {}
 
 void mdlZeroCrossings(HostBlock* S) {
-    setErrorStatus(S,
-                   "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
-                   "mdlZeroCrossings routine");
+    setErrorStatus(S, kNoZeroCrossings);
 }
 
 void mdlStart(HostBlock* S) {
@@ -301,12 +305,8 @@ struct UnexpectedCall {
 // Flags whose only answer is an error: optional host methods this module never provides, and the two
 // callbacks whose features it does not support.
 const UnexpectedCall kUnexpectedCalls[] = {
-    {HB_CALL_GET_TIME_OF_NEXT_VAR_HIT,
-     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
-     "mdlGetTimeOfNextVarHit routine"},
-    {HB_CALL_ZERO_CROSSINGS,
-     "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a mdlZeroCrossings "
-     "routine"},
+    {HB_CALL_GET_TIME_OF_NEXT_VAR_HIT, kNoVarHit},
+    {HB_CALL_ZERO_CROSSINGS, kNoZeroCrossings},
     {HB_CALL_SET_WORK_WIDTHS, "Unexpected call to mdlSetWorkWidths"},
     {HB_CALL_CHECK_PARAMETERS, "Unexpected call to mdlCheckParameters"},
     {HB_CALL_SET_INPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetInputPortDataType"},

@@ -14,6 +14,7 @@
 
 #include "ModelFile.hpp"
 #include "Output.hpp"
+#include "Pictures.hpp"
 #include "Session.hpp"
 #include "quonix/host.hpp"
 
@@ -36,7 +37,7 @@ struct Options {
     std::string output;
     std::string module;
     std::string steps = "10";
-    std::vector<std::string> format;  // {"junit", FILE}
+    std::vector<std::string> format;  // {"junit" | "html" | "dot", FILE}
     bool json = false;
     bool trace = false;
     bool strict = false;
@@ -189,10 +190,12 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
             const ordered_json trace(quonix::trace().events());
             out.table = table.finish(opt.trace ? &trace : nullptr);
             if (junit) {
+                // The pictures show the records too; the JUnit file needs only the outcome of each block.
+                const bool withRecord = opt.format[0] != "junit";
                 out.result["model"] = session.modelName();
                 out.result["blocks"] = ordered_json::array();
                 for (std::size_t i = 0; i < session.blockCount(); ++i) {
-                    out.result["blocks"].push_back(session.blockReport(i, false));
+                    out.result["blocks"].push_back(session.blockReport(i, withRecord));
                 }
             }
         }
@@ -228,10 +231,14 @@ bool print(const Outcome& outcome, bool jsonReport) {
     return static_cast<bool>(std::cout.flush());
 }
 
+// The file --format asks for: the JUnit results of every model, or the page or diagram of the one model.
 int writeJunit(const Options& opt, const std::vector<ordered_json>& results) {
     std::string error;
-    if (!korlix_host::writeFileAtomically(opt.format[1], korlix_host::renderJunit(results), "the JUnit file",
-                                          error)) {
+    const std::string& kind = opt.format[0];
+    const std::string content = kind == "junit"  ? korlix_host::renderJunit(results)
+                                : kind == "html" ? korlix_host::renderHtml(results.front())
+                                                 : korlix_host::renderDot(results.front());
+    if (!korlix_host::writeFileAtomically(opt.format[1], content, "the " + kind + " file", error)) {
         std::cerr << "korlix-host: " << error << "\n";
         return kExitFailure;
     }
@@ -327,9 +334,12 @@ void addGlobalOptions(CLI::App& app, Options& opt) {
     app.add_flag("--trace", opt.trace, "add every host call the module made to the report");
     app.add_option("--module", opt.module, "the module to load (default: korlix_qvblk.so beside the tool)");
     app.add_flag("--strict", opt.strict, "warnings give exit code 1 like block errors");
-    app.add_option("--format", opt.format, "also write the results as a JUnit XML file")
+    app.add_option(
+           "--format", opt.format,
+           "also write the results as a JUnit XML file (junit FILE), a self-contained page (html FILE) "
+           "or a block diagram (dot FILE)")
         ->expected(2)
-        ->type_name("junit FILE");
+        ->type_name("KIND FILE");
 }
 
 }  // namespace
@@ -397,9 +407,14 @@ int main(int argc, char** argv) {
     if (auto problem = parseSteps(opt.steps, steps)) {
         return usageError(*problem, opt.command, opt.json);
     }
-    if (!opt.format.empty() && opt.format[0] != "junit") {
-        return usageError("--format: " + opt.format[0] + " is not a known format (expected junit)",
-                          opt.command, opt.json);
+    if (!opt.format.empty() && opt.format[0] != "junit" && opt.format[0] != "html" &&
+        opt.format[0] != "dot") {
+        return usageError(
+            "--format: " + opt.format[0] + " is not a known format (expected junit, html or dot)",
+            opt.command, opt.json);
+    }
+    if (!opt.format.empty() && opt.format[0] != "junit" && opt.models.size() > 1) {
+        return usageError("--format " + opt.format[0] + " draws one model", opt.command, opt.json);
     }
     if (std::count(opt.models.begin(), opt.models.end(), "-") > 1) {
         return usageError("standard input (-) can be read only once", opt.command, opt.json);

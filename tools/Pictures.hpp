@@ -13,7 +13,8 @@ namespace korlix_host {
 // itself to be viewed: styles and drawings are inline, no script, no link.
 std::string renderHtml(const nlohmann::ordered_json& report);
 
-// The blocks as dot records: the ports of each block, inputs left and outputs right, with data type and width.
+// The blocks as dot records: the ports of each block, inputs left and outputs right, with data type and
+// width.
 std::string renderDot(const nlohmann::ordered_json& report);
 
 }  // namespace korlix_host

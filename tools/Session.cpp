@@ -29,11 +29,13 @@ void Session::initialize() {
             instances_[i] = std::make_unique<quonix::BlockInstance>(blocks[i], settings_);
             instances_[i]->registration(entry_);
         }
+        tellProgress("set-up", i + 1, blocks.size());
     }
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         if (!blocks[i].deleted && !instances_[i]->hasError()) {
             instances_[i]->callback(entry_, HB_CALL_INITIALIZE_SAMPLE_TIMES);
         }
+        tellProgress("sample times", i + 1, blocks.size());
     }
 }
 
@@ -58,6 +60,7 @@ void Session::simulate(long long steps) {
         for (auto* b : blocks) {
             b->callback(entry_, HB_CALL_OUTPUTS);
         }
+        tellProgress("simulation steps", static_cast<std::size_t>(step + 1), static_cast<std::size_t>(steps));
     }
     for (auto* b : blocks) {
         b->callback(entry_, HB_CALL_TERMINATE);
@@ -66,8 +69,9 @@ void Session::simulate(long long steps) {
 
 std::string Session::generate() {
     const auto blocks = live();
-    for (auto* b : blocks) {
-        b->callback(entry_, HB_CALL_QRX);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        blocks[i]->callback(entry_, HB_CALL_QRX);
+        tellProgress("code generation", i + 1, blocks.size());
     }
     for (std::size_t i = 0; i < instances_.size(); ++i) {
         const quonix::BlockInstance* b = instances_[i].get();

@@ -3,6 +3,7 @@
 // model updates; each update gives every block a fresh host structure.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,10 @@ class Session {
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+
+    // Told how far a long phase has come: the phase's name, the blocks (or steps) done and their total.
+    using Progress = std::function<void(const char* phase, std::size_t done, std::size_t total)>;
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
 
     // A model update: the registration call for every block that is not deleted, then
     // mdlInitializeSampleTimes for each of them that has no error.
@@ -50,6 +55,11 @@ class Session {
     nlohmann::ordered_json warningsJson(const std::vector<Diagnostic>& warnings);
 
   private:
+    void tellProgress(const char* phase, std::size_t done, std::size_t total) {
+        if (progress_) {
+            progress_(phase, done, total);
+        }
+    }
     // Blocks that the last model update set up, still in the model, in model order.
     std::vector<quonix::BlockInstance*> live();
 
@@ -59,6 +69,7 @@ class Session {
     std::vector<std::unique_ptr<quonix::BlockInstance>>
         instances_;  // per block; null before its first update
     std::optional<std::string> lastRecord_;
+    Progress progress_;
     // Per block: each dialog field and the place in the file that gave it its value.
     std::vector<std::map<std::string, std::string>> fieldPlaces_;
     // Per block: the unread fields of its last generate; null when it did not generate without an error.

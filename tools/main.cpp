@@ -5,10 +5,13 @@
 // still written); 2 the tool could not do its job (nothing is written, an existing record file is untouched).
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
@@ -16,6 +19,7 @@
 #include "Output.hpp"
 #include "Pictures.hpp"
 #include "Session.hpp"
+#include "TraceFile.hpp"
 #include "quonix/host.hpp"
 
 namespace {
@@ -38,10 +42,34 @@ struct Options {
     std::string module;
     std::string steps = "10";
     std::vector<std::string> format;  // {"junit" | "html" | "dot", FILE}
+    std::string traceFile;
+    std::vector<std::string> traceBlocks;
     bool json = false;
     bool trace = false;
     bool strict = false;
+    bool quiet = false;
 };
+
+// --trace keeps every host call in memory for the report; past this many blocks the trace goes to a file.
+constexpr std::size_t kMaxTracedBlocks = 200;
+
+// How far a long run has come, on standard error when that is a terminal: one line, rewritten at most ten
+// times a second and at the end of each phase.
+korlix_host::Session::Progress progressLine(const Options& opt) {
+    if (opt.quiet || isatty(STDERR_FILENO) == 0) {
+        return {};
+    }
+    return [last = std::chrono::steady_clock::time_point{}](const char* phase, std::size_t done,
+                                                            std::size_t total) mutable {
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total && now - last < std::chrono::milliseconds(100)) {
+            return;
+        }
+        last = now;
+        std::cerr << "\rkorlix-host: " << phase << " " << done << " of " << total << "\033[K"
+                  << (done == total ? "\r\033[K" : "") << std::flush;
+    };
+}
 
 // What one model file gave: the exit code, the result as JSON (a report, or the problems of an unusable
 // file) and, for the table, the report text.
@@ -111,6 +139,12 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
     }
     const bool standardInput = modelPath == "-";
     const std::string file = standardInput ? korlix_host::kStandardInputName : modelPath;
+    if (opt.trace && description.blocks.size() > kMaxTracedBlocks) {
+        return unusable(file, "--trace keeps every host call in the report, too many for " +
+                                  std::to_string(description.blocks.size()) + " blocks (at most " +
+                                  std::to_string(kMaxTracedBlocks) +
+                                  "); write the trace with --trace-file FILE");
+    }
 
     bool writesRecord = opt.command == "build";
     if (opt.command == "run") {
@@ -138,6 +172,13 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for
     }
 
+    korlix_host::TraceFile traceFile;
+    if (!opt.traceFile.empty()) {
+        if (!traceFile.open(opt.traceFile, opt.traceBlocks, error)) {
+            return unusable("", error);
+        }
+        quonix::trace().setSink([&traceFile](const nlohmann::json& event) { traceFile.add(event); });
+    }
     quonix::clearWorkspaces();
     quonix::trace().clear();
     quonix::trace().setEnabled(opt.trace);
@@ -150,6 +191,7 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
             return unusable("", error);
         }
         korlix_host::Session session(description, module->entry());
+        session.setProgress(progressLine(opt));
         // The session holds its own copy of the blocks (steps refer to them by position); a large model
         // need not be kept twice.
         std::vector<quonix::BlockSpec>().swap(description.blocks);
@@ -207,11 +249,15 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         // The session's host structures go before the module is unloaded.
     }
     quonix::trace().setEnabled(false);
+    quonix::trace().setSink({});
     quonix::trace().clear();
     quonix::clearWorkspaces();
     quonix::releaseHostMemory();
 
     if (record && !korlix_host::writeFileAtomically(recordPath, *record, "the record file", error)) {
+        return unusable("", error);
+    }
+    if (!traceFile.commit(error)) {
         return unusable("", error);
     }
     return out;
@@ -340,6 +386,12 @@ void addGlobalOptions(CLI::App& app, Options& opt) {
            "or a block diagram (dot FILE)")
         ->expected(2)
         ->type_name("KIND FILE");
+    app.add_option("--trace-file", opt.traceFile,
+                   "stream every callback and host call to FILE as it happens, in the trace-event format");
+    app.add_option("--trace-block", opt.traceBlocks, "with --trace-file: only this block (repeatable)")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--quiet", opt.quiet, "no progress line on standard error");
 }
 
 }  // namespace
@@ -415,6 +467,12 @@ int main(int argc, char** argv) {
     }
     if (!opt.format.empty() && opt.format[0] != "junit" && opt.models.size() > 1) {
         return usageError("--format " + opt.format[0] + " draws one model", opt.command, opt.json);
+    }
+    if (!opt.traceFile.empty() && opt.models.size() > 1) {
+        return usageError("--trace-file traces one model", opt.command, opt.json);
+    }
+    if (!opt.traceBlocks.empty() && opt.traceFile.empty()) {
+        return usageError("--trace-block needs --trace-file", opt.command, opt.json);
     }
     if (std::count(opt.models.begin(), opt.models.end(), "-") > 1) {
         return usageError("standard input (-) can be read only once", opt.command, opt.json);

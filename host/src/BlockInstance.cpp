@@ -382,6 +382,7 @@ void BlockInstance::registration(zupFunctionType entry) {
     zvArray* left[1] = {nullptr};
 
     std::optional<std::string> raised = callEntry(entry, 1, left, 4, right);
+    trace().endCallback("mdlInitializeSizes", spec_.name);
 
     ArrayPtr sizes(left[0]);
     sizeVector_.clear();
@@ -422,6 +423,7 @@ void BlockInstance::callback(zupFunctionType entry, int flag) {
         BlockInstanceAccess::installWriters(*this, true);
     }
     std::optional<std::string> raised = callEntry(entry, -1, left, 4, right);
+    trace().endCallback(name, spec_.name);
     if (generating) {
         BlockInstanceAccess::installWriters(*this, false);
     }

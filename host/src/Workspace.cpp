@@ -170,8 +170,17 @@ nlohmann::json textOrNull(const char* text) {
 namespace quonix {
 
 void Trace::add(nlohmann::json event) {
-    if (enabled_) {
+    if (sink_) {
+        sink_(event);
+    }
+    if (keep_) {
         events_.push_back(std::move(event));
+    }
+}
+
+void Trace::endCallback(const std::string& callback, const std::string& block) {
+    if (sink_) {
+        sink_({{"callbackEnd", callback}, {"block", block}});
     }
 }
 

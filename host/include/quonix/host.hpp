@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -57,17 +58,27 @@ class ModelQueries {
 
 class Trace {
   public:
-    void setEnabled(bool on) { enabled_ = on; }
-    bool enabled() const { return enabled_; }
-    // Appends one event (an object with "call" or "callback") when enabled. Besides the events of the
-    // report, a raised error shows as {"call": "zupErrMsgTxt", "text"} and a refused zupPutVariable carries
-    // "status": 1.
+    // Events a sink is handed as they happen.
+    using Sink = std::function<void(const nlohmann::json& event)>;
+
+    // Keeps the events for events() (the report's trace).
+    void setEnabled(bool on) { keep_ = on; }
+    // Hands every event to `sink` as it happens, kept or not; an empty sink stops that.
+    void setSink(Sink sink) { sink_ = std::move(sink); }
+    // Whether anybody wants events: they are kept, or a sink takes them.
+    bool enabled() const { return keep_ || static_cast<bool>(sink_); }
+    // One event (an object with "call" or "callback"). Besides the events of the report, a raised error
+    // shows as {"call": "zupErrMsgTxt", "text"} and a refused zupPutVariable carries "status": 1.
     void add(nlohmann::json event);
+    // The end of the callback the last {"callback"} event of the block began: {"callbackEnd", "block"}, for
+    // the sink only (the report lists each callback once, where it begins).
+    void endCallback(const std::string& callback, const std::string& block);
     const nlohmann::json& events() const { return events_; }
     void clear() { events_ = nlohmann::json::array(); }
 
   private:
-    bool enabled_ = false;
+    bool keep_ = false;
+    Sink sink_;
     nlohmann::json events_ = nlohmann::json::array();
 };
 

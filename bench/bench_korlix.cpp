@@ -2,8 +2,12 @@
 // run build/bench/bin/korlix_bench; see docs/performance.md.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "dialogs.hpp"
@@ -47,6 +51,75 @@ void BM_WorkspaceQueryRoundTrip(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WorkspaceQueryRoundTrip);
+
+// The floor under one query: the same work written plainly, with nothing a general host needs. The handle
+// goes into a fresh array stored under a name, an already parsed command reads it and stores its answer
+// under another name, the answer is copied out, and both names are erased.
+struct FloorQuery {
+    struct Array {
+        double value;
+    };
+    struct Command {  // "KorLix_IsHandle=ishandle(KorLix_BlockHandle)", parsed once
+        std::string argument = "KorLix_BlockHandle";
+        std::string result = "KorLix_IsHandle";
+    };
+    std::unordered_map<std::string, std::unique_ptr<Array>> global, caller;
+    std::unordered_set<double> handles;
+    Command command;
+
+    double run(double handle) {
+        global["KorLix_BlockHandle"] = std::make_unique<Array>(Array{handle});
+        const double argument = global.find(command.argument)->second->value;
+        caller[command.result] = std::make_unique<Array>(Array{handles.count(argument) > 0 ? 1.0 : 0.0});
+        const double answer = caller.find(command.result)->second->value;
+        global.erase("KorLix_BlockHandle");
+        caller.erase(command.result);
+        return answer;
+    }
+};
+
+// The host's query round trip and the floor measured side by side in alternating batches, so that both see
+// the same machine; the counters give the median time of each and their ratio.
+void BM_QueryRoundTripAgainstFloor(benchmark::State& state) {
+    quonix::Model model("bench");
+    quonix::BlockSpec blockSpec;
+    blockSpec.name = "b";
+    const double handle = model.addBlock(blockSpec).handle;
+    FloorQuery floor;
+    floor.handles.insert(handle);
+    constexpr int kBatch = 1000;
+    std::vector<double> hostNs, floorNs;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            zvArray* h = zvCreateDoubleScalar(handle);
+            zupPutVariable("global", "KorLix_BlockHandle", h);
+            zvDestroyArray(h);
+            zupEvalString("global KorLix_BlockHandle;KorLix_IsHandle=ishandle(KorLix_BlockHandle);");
+            zvArray* result = zupGetVariable("caller", "KorLix_IsHandle");
+            benchmark::DoNotOptimize(zvGetScalar(result));
+            zvDestroyArray(result);
+            zupEvalString("clear global KorLix_BlockHandle;clear KorLix_IsHandle;");
+        }
+        const auto t1 = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            benchmark::DoNotOptimize(floor.run(handle));
+        }
+        const auto t2 = Clock::now();
+        hostNs.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count() / kBatch);
+        floorNs.push_back(std::chrono::duration<double, std::nano>(t2 - t1).count() / kBatch);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const double host = median(hostNs), bare = median(floorNs);
+    state.counters["host_ns"] = host;
+    state.counters["floor_ns"] = bare;
+    state.counters["ratio"] = host / bare;
+}
+BENCHMARK(BM_QueryRoundTripAgainstFloor)->Iterations(200);
 
 class Idle final : public korlix::BaseFcn {
   public:

@@ -126,7 +126,7 @@ std::string pduLayout(const Json& block) {
             const auto& who = owners[static_cast<std::size_t>(byte * 8 + bit)];
             std::string label;
             for (std::size_t s : who) {
-                label += (label.empty() ? "" : "+") + std::to_string(s);
+                label.append(label.empty() ? "" : "+").append(std::to_string(s));
             }
             const char* cls = who.size() > 1 ? " class=\"overlap\"" : who.empty() ? "" : " class=\"sig\"";
             out += "<td" + std::string(cls) + ">" + label + "</td>";
@@ -302,12 +302,12 @@ std::string renderDot(const Json& report) {
     for (const Json& block : report.value("blocks", Json::array())) {
         std::string inputs, outputs;
         for (std::size_t i = 0; i < block["inputs"].size(); ++i) {
-            inputs += (i > 0 ? "|" : "") + std::string("<i") + std::to_string(i) + "> " +
-                      dotText(portLabel(block["inputs"][i]));
+            inputs.append(i > 0 ? "|" : "").append("<i" + std::to_string(i) + "> ");
+            inputs.append(dotText(portLabel(block["inputs"][i])));
         }
         for (std::size_t i = 0; i < block["outputs"].size(); ++i) {
-            outputs += (i > 0 ? "|" : "") + std::string("<o") + std::to_string(i) + "> " +
-                       dotText(portLabel(block["outputs"][i]));
+            outputs.append(i > 0 ? "|" : "").append("<o" + std::to_string(i) + "> ");
+            outputs.append(dotText(portLabel(block["outputs"][i])));
         }
         const bool failed = !block.value("error", Json()).is_null();
         out += "  b" + std::to_string(index++) + " [label=\"{{" + inputs + "}|" +

@@ -2,6 +2,7 @@
 // on standard output, no file left behind and an existing record file unchanged.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,6 +182,50 @@ TEST(HostileInput, OutputTargetsKeepWhatTheyAre) {
         }
     }
     close(stuck);
+    fs::remove_all(dir);
+}
+
+// A small model file cannot make the tool take gigabytes: a block asking for a million ports gets an error
+// naming the model's limit, and a 4 MiB block name is printed once, not used to pad every row.
+TEST(HostileInput, CostIsBoundedWhateverTheModelAsks) {
+    std::string dirName = (fs::temp_directory_path() / "korlix-cost-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dirName.data()), nullptr);
+    const fs::path dir = dirName;
+    const std::string pack =
+        R"({"name": "p", "maskType": "FlexRayPackPDU", "parameters": {"MaskType": "FlexRayPackPDU",
+        "ConfigValid": "1", "PduLabel": "x", "PduLength": "8", "NumberOfSignals": "1048575", "SignalsDTypes": "uint8",
+        "SignalsOffsets": "0", "SignalsEndianess": "0", "VXLInitFile": "a", "VXLFile": "b"}})";
+    const std::string longName(4u << 20, 'n');
+    struct Case {
+        std::string model;
+        std::string expected;  // in the report
+        std::size_t maxReport;
+    };
+    const Case cases[] = {
+        {R"({"hostLimits": {"maxPorts": 1048576}, "blocks": [)" + pack + "]}",
+         "the model's blocks would have more than 65536 ports in all (this block asked for 1048575)", 4096},
+        {R"({"blocks": [{"name": ")" + longName +
+             R"(", "maskType": "KORLIXConfig"}, {"name": "a"}, {"name": "b"}]})",
+         "3 blocks, 3 with an error", longName.size() + 4096},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(dir / "m.json") << c.model;
+        const std::string cmd = std::string(KORLIX_HOST_TOOL_PATH) + " check " + (dir / "m.json").string() +
+                                " --module " + KORLIX_MODULE_PATH;
+        FILE* pipe = popen(cmd.c_str(), "r");
+        std::string report;
+        char buffer[65536];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            report.append(buffer, n);
+        }
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_NE(report.find(c.expected), std::string::npos) << report.substr(0, 2000);
+        EXPECT_LT(report.size(), c.maxReport);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 256L * 1024);  // KiB
     fs::remove_all(dir);
 }
 

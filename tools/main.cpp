@@ -611,7 +611,7 @@ int main(int argc, char** argv) {
     try {
         return runTool(opt, steps);
     } catch (const std::exception& e) {
-        std::cerr << "korlix-host: internal error: " << e.what() << "\n";
+        std::cerr << "korlix-host: internal error: " << quonix::escapeControls(e.what()) << "\n";
         return kExitFailure;
     }
 }

@@ -258,7 +258,18 @@ class Checks {
             return;
         }
         const std::string& kind = action.get_ref<const std::string&>();
+        // Simulating or generating before any model update calls no block: the run would end in an empty
+        // report and an empty record file that looks like a result.
+        if ((kind == "simulate" || kind == "generate") && !initialized_) {
+            problem(path + ".do",
+                    "\"" + kind +
+                        "\" before any initialize: no block is set up yet; put an initialize step first");
+        }
+        if (kind == "simulate") {
+            outputsCalls(member(j, "steps"), path);
+        }
         if (kind == "initialize") {
+            initialized_ = true;
             pendingSets.clear();
         } else if (kind == "generate") {
             const Json& scenario = root_["scenario"];
@@ -330,6 +341,27 @@ class Checks {
     std::map<std::string, std::size_t> byName_;
     std::vector<std::string> names_;
     std::map<double, std::size_t> byHandle_;
+    // The mdlOutputs calls of the scenario so far (blocks times steps): bounded, so that a small file cannot
+    // keep the tool busy for days.
+    void outputsCalls(const Json& steps, const std::string& path) {
+        const double count = steps.is_null() ? 10.0 : steps.is_number() ? steps.get<double>() : -1.0;
+        if (!(count >= 0.0 && count <= static_cast<double>(kMaxSteps)) || scenarioCallsExceeded_) {
+            return;  // not a step count: the schema reports it
+        }
+        const std::size_t blocks = member(root_, "blocks").is_array() ? member(root_, "blocks").size() : 0;
+        outputsCalls_ += static_cast<unsigned long long>(count) * blocks;  // at most 10^6 times 10^8
+        if (outputsCalls_ > static_cast<unsigned long long>(kMaxOutputsCalls)) {
+            scenarioCallsExceeded_ = true;
+            problem(path + ".steps", "the scenario's simulate steps call mdlOutputs " +
+                                         std::to_string(outputsCalls_) +
+                                         " times by now (blocks times steps), more than the limit of " +
+                                         std::to_string(kMaxOutputsCalls));
+        }
+    }
+
+    bool initialized_ = false;
+    unsigned long long outputsCalls_ = 0;
+    bool scenarioCallsExceeded_ = false;
     std::vector<std::optional<std::set<std::string>>> fieldNames_;  // per block as the scenario edits it
     std::vector<bool> deleted_;
 };

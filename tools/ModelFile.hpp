@@ -22,6 +22,13 @@ inline constexpr std::size_t kMaxNesting = 64;
 inline constexpr std::size_t kMaxModelFileBytes = 64u << 20;
 // Largest step count of simulate (command line and scenario).
 inline constexpr long long kMaxSteps = 1000000;
+// Most mdlOutputs calls one run may make: blocks times steps, summed over a scenario's simulate steps (or
+// the simulate command's --steps).
+inline constexpr long long kMaxOutputsCalls = 20000000;
+// Most ports all blocks of a model may have together in one model update.
+inline constexpr long long kMaxModelPorts = 65536;
+// Largest record all blocks of a model may write together in one code generation, in bytes of values.
+inline constexpr std::size_t kMaxRecordBytes = 16u << 20;
 // Largest S-function parameter count a block may ask for.
 inline constexpr long long kMaxParameterCount = 64;
 // hostLimits.maxPorts: the host creates that many port records when a block asks; a million is beyond any

@@ -1,6 +1,8 @@
 #include "Output.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,30 +14,17 @@
 #include <map>
 #include <vector>
 
+#include "quonix/host.hpp"
+
 namespace korlix_host {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-// One table cell per line: control characters (messages may end in a newline) are shown escaped.
+// One table cell per line: names and messages reach the terminal through the host's one escaper, so no
+// control character (a line end in a message, an escape sequence in a name) acts on the terminal.
 std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7f) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 0xf];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return quonix::escapeControls(text);
 }
 
 std::string number(const Json& j) {
@@ -198,19 +187,22 @@ void TableWriter::warn(const Diagnostic& warning) {
 }
 
 std::string TableWriter::finish(const Json* trace) const {
+    // Columns are as wide as their widest cell up to kMaxColumnWidth; a wider cell is written whole and
+    // pushes the rest of its own row only, so that one long name cannot pad every row of a large model.
     std::array<std::size_t, 6> width{};
     for (const auto& row : rows_) {
         for (std::size_t c = 0; c < row.size(); ++c) {
-            width[c] = std::max(width[c], displayWidth(row[c]));
+            width[c] = std::min(std::max(width[c], displayWidth(row[c])), kMaxColumnWidth);
         }
     }
-    std::string out = "model " + model_ + "\n";
+    std::string out = "model " + escape(model_) + "\n";
     for (const auto& row : rows_) {
         std::string line;
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size()) {
-                line += std::string(width[c] - displayWidth(row[c]) + 2, ' ');
+                const std::size_t shown = displayWidth(row[c]);
+                line += std::string((shown < width[c] ? width[c] - shown : 0) + 2, ' ');
             }
         }
         out += line + "\n";
@@ -333,31 +325,62 @@ std::string renderJson(const Json& report) {
     return dump(report, 2) + "\n";
 }
 
-bool writeFileAtomically(const std::string& target, const std::string& content, const std::string& what,
-                         std::string& error) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::path(target).parent_path();
-    std::error_code ec;
-    if (!dir.empty() && !fs::is_directory(dir, ec)) {
-        error = "cannot write " + what + " " + target + ": " +
-                (fs::exists(dir, ec) ? dir.string() + " is not a directory"
-                                     : "the directory " + dir.string() + " does not exist");
-        return false;
-    }
-    std::string temp = target + ".tmp.XXXXXX";
-    const int fd = mkstemp(temp.data());
-    auto failWith = [&](const char* step, int err) {
-        error = "cannot write " + what + " " + target + ": " + step + ": " + std::strerror(err);
-        return false;
-    };
-    if (fd < 0) {
-        return failWith("cannot create a temporary file beside it", errno);
-    }
-    // mkstemp creates the file for its owner only; give it the mode a newly created file gets.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, static_cast<mode_t>(0666 & ~mask));
+namespace {
 
+// Temporary files the signal handler removes: fixed storage, since a handler may use nothing that allocates.
+constexpr int kTempSlots = 4;
+char gTempPaths[kTempSlots][PATH_MAX + 1];
+volatile sig_atomic_t gTempUsed[kTempSlots];
+int gPendingCount = 0;
+struct sigaction gOldActions[3];
+constexpr int kCleanupSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void removeTempFilesAndDie(int sig) {
+    for (int i = 0; i < kTempSlots; ++i) {
+        if (gTempUsed[i] != 0) {
+            unlink(gTempPaths[i]);
+        }
+    }
+    // Then end as the signal would have ended the tool.
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+int rememberTemp(const std::string& path) {
+    if (path.size() > PATH_MAX) {
+        return -1;
+    }
+    for (int i = 0; i < kTempSlots; ++i) {
+        if (gTempUsed[i] == 0) {
+            std::memcpy(gTempPaths[i], path.c_str(), path.size() + 1);
+            gTempUsed[i] = 1;
+            if (gPendingCount++ == 0) {
+                struct sigaction action {};
+                action.sa_handler = &removeTempFilesAndDie;
+                sigemptyset(&action.sa_mask);
+                for (int k = 0; k < 3; ++k) {
+                    sigaction(kCleanupSignals[k], &action, &gOldActions[k]);
+                }
+            }
+            return i;
+        }
+    }
+    return -1;
+}
+
+void forgetTemp(int slot) {
+    if (slot < 0) {
+        return;
+    }
+    gTempUsed[slot] = 0;
+    if (--gPendingCount == 0) {
+        for (int k = 0; k < 3; ++k) {
+            sigaction(kCleanupSignals[k], &gOldActions[k], nullptr);
+        }
+    }
+}
+
+bool writeAll(int fd, const std::string& content, int& err) {
     const char* data = content.data();
     std::size_t left = content.size();
     while (left > 0) {
@@ -366,30 +389,153 @@ bool writeFileAtomically(const std::string& target, const std::string& content, 
             continue;
         }
         if (n <= 0) {
-            const int err = n < 0 ? errno : EIO;
-            close(fd);
-            unlink(temp.c_str());
-            return failWith("write failed", err);
+            err = n < 0 ? errno : EIO;
+            return false;
         }
         data += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (fsync(fd) != 0) {
-        const int err = errno;
+    return true;
+}
+
+const char* kindOf(mode_t mode) {
+    return S_ISDIR(mode)    ? "a directory"
+           : S_ISBLK(mode)  ? "a block device"
+           : S_ISSOCK(mode) ? "a socket"
+                            : "not a regular file";
+}
+
+}  // namespace
+
+int createTempBeside(const std::string& target, std::string& temp, int& slot) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(target).parent_path();
+    // A short name, so that a target name of any allowed length still leaves room for it.
+    std::string name = (dir.empty() ? fs::path(".korlix-host.XXXXXX") : dir / ".korlix-host.XXXXXX").string();
+    // The handler must know the name before the file exists: block the signals until both are in place.
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int sig : kCleanupSignals) {
+        sigaddset(&block, sig);
+    }
+    sigprocmask(SIG_BLOCK, &block, &old);
+    const int fd = mkstemp(name.data());
+    const int createErr = errno;
+    if (fd >= 0) {
+        temp = name;
+        slot = rememberTemp(temp);
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (fd < 0) {
+        errno = createErr;
+        return -1;
+    }
+    // mkstemp creates the file for its owner only; give it the mode a newly created file gets.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, static_cast<mode_t>(0666 & ~mask));
+    return fd;
+}
+
+void releaseTemp(std::string& temp, int& slot, bool remove) {
+    if (!temp.empty()) {
+        if (remove) {
+            unlink(temp.c_str());
+        }
+        forgetTemp(slot);
+        temp.clear();
+        slot = -1;
+    }
+}
+
+PendingFile::~PendingFile() {
+    if (throughFd_ >= 0) {
+        close(throughFd_);
+    }
+    releaseTemp(temp_, slot_, true);
+}
+
+bool PendingFile::fail(const std::string& step, int err, std::string& error) {
+    error = "cannot write " + what_ + " " + target_ + ": " + step +
+            (err != 0 ? ": " + std::string(std::strerror(err)) : "");
+    releaseTemp(temp_, slot_, true);
+    return false;
+}
+
+bool PendingFile::prepare(const std::string& target, const std::string& content, const std::string& what,
+                          std::string& error) {
+    namespace fs = std::filesystem;
+    target_ = target;
+    what_ = what;
+    if (target.empty()) {
+        return fail("the file name is empty", 0, error);
+    }
+    std::error_code ec;
+    fs::path path(target);
+    // A link is followed, so that the file it names is replaced and the link itself stays.
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path resolved = fs::weakly_canonical(path, ec);
+        if (ec) {
+            return fail("cannot follow the symbolic link", ec.value(), error);
+        }
+        path = resolved;
+    }
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            // Opened now, without creating or truncating, so that a target that cannot be written is known
+            // before anything is printed. Without a reader a FIFO would block the tool for ever; O_NONBLOCK
+            // makes that an error instead.
+            throughFd_ = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (throughFd_ < 0) {
+                return fail(errno == ENXIO ? "no process reads the FIFO" : "cannot open it",
+                            errno == ENXIO ? 0 : errno, error);
+            }
+            fcntl(throughFd_, F_SETFL, fcntl(throughFd_, F_GETFL) & ~O_NONBLOCK);
+            throughData_ = content;
+            return true;
+        }
+        return fail(std::string("it is ") + kindOf(st.st_mode) + ", which is not replaced", 0, error);
+    }
+    const fs::path dir = path.parent_path();
+    if (!dir.empty() && !fs::is_directory(dir, ec)) {
+        return fail(fs::exists(dir, ec) ? dir.string() + " is not a directory"
+                                        : "the directory " + dir.string() + " does not exist",
+                    0, error);
+    }
+    target_ = path.string();
+    const int fd = createTempBeside(target_, temp_, slot_);
+    if (fd < 0) {
+        return fail("cannot create a temporary file beside it", errno, error);
+    }
+    int err = 0;
+    if (!writeAll(fd, content, err)) {
         close(fd);
-        unlink(temp.c_str());
-        return failWith("flush failed", err);
+        return fail("write failed", err, error);
+    }
+    if (fsync(fd) != 0) {
+        err = errno;
+        close(fd);
+        return fail("flush failed", err, error);
     }
     if (close(fd) != 0) {
-        const int err = errno;
-        unlink(temp.c_str());
-        return failWith("close failed", err);
+        return fail("close failed", errno, error);
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        unlink(temp.c_str());
-        return failWith("cannot replace it", err);
+    return true;
+}
+
+bool PendingFile::commit(std::string& error) {
+    if (throughFd_ >= 0) {
+        int err = 0;
+        const bool written = writeAll(throughFd_, throughData_, err);
+        close(throughFd_);
+        throughFd_ = -1;
+        return written || fail("write failed", err, error);
     }
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        return fail("cannot replace it", errno, error);
+    }
+    releaseTemp(temp_, slot_, false);
     return true;
 }
 

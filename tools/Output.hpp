@@ -21,6 +21,8 @@ std::string renderTable(const nlohmann::ordered_json& report);
 // The same table built one block at a time, so that a large model's report never has to exist whole.
 class TableWriter {
   public:
+    // The widest a column is padded to; a wider cell is written whole without padding the other rows.
+    static constexpr std::size_t kMaxColumnWidth = 40;
     explicit TableWriter(std::string model);
     void add(const nlohmann::ordered_json& block);
     // A warning line below the table.
@@ -50,11 +52,44 @@ std::string renderJunit(const std::vector<nlohmann::ordered_json>& results);
 // with the replacement character instead of failing.
 std::string renderJson(const nlohmann::ordered_json& report);
 
-// Writes `content` to a temporary file beside `target`, flushes it to disk and renames it over `target`.
-// On failure returns false with a message naming the target as `what` ("the record file"); the temporary
-// file is removed and an existing target is left as it was.
-bool writeFileAtomically(const std::string& target, const std::string& content, const std::string& what,
-                         std::string& error);
+// A file that appears whole or not at all, and only when its writer says so. prepare() writes the content to
+// a temporary file beside the target and flushes it to disk; commit() renames it over the target. Nothing
+// the tool was given is damaged on the way:
+// - a target that exists and is a character device or a FIFO is opened by prepare() and written through at
+//   commit(), never replaced (a FIFO nobody reads is refused); a directory, a block device or a socket is
+//   refused;
+// - a symbolic link is followed: the file it names is replaced, the link stays;
+// - the temporary name is short (".korlix-host.XXXXXX" in the target's directory), so any target name the
+//   file system allows works;
+// - a PendingFile that is destroyed uncommitted removes its temporary file, and so does SIGINT, SIGTERM or
+//   SIGHUP while a temporary file exists (the signal then ends the tool as it would have).
+// Failures give false and a message naming the target as `what` ("the record file").
+// A temporary file beside `target` (in its directory, under a short name), which a SIGINT, SIGTERM or SIGHUP
+// removes until removeTemp forgets it; its descriptor, or -1 with errno set.
+int createTempBeside(const std::string& target, std::string& temp, int& slot);
+// Forgets the temporary file (when there is one), removing it unless it was renamed into place.
+void releaseTemp(std::string& temp, int& slot, bool remove);
+
+class PendingFile {
+  public:
+    PendingFile() = default;
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    bool prepare(const std::string& target, const std::string& content, const std::string& what,
+                 std::string& error);
+    bool commit(std::string& error);
+
+  private:
+    bool fail(const std::string& step, int err, std::string& error);
+    std::string target_;
+    std::string what_;
+    std::string temp_;         // the temporary file, empty when there is none
+    std::string throughData_;  // content for a device or FIFO, written at commit()
+    int throughFd_ = -1;       // that device or FIFO, open for writing
+    int slot_ = -1;            // the signal handler's record of temp_
+};
 
 // The module beside the running executable, or lib/korlix/ of the installed layout when only that exists.
 // When neither exists, returns an empty text and a message naming both places.

@@ -6,6 +6,8 @@ namespace korlix_host {
 
 Session::Session(const ModelDescription& description, zupFunctionType entry)
     : model_(description.name), settings_(description.settings), entry_(entry) {
+    settings_.budget = &budget_;
+    settings_.refusalsAreErrors = true;
     for (const auto& blockSpec : description.blocks) {
         model_.addBlock(blockSpec);
     }
@@ -23,6 +25,7 @@ Session::Session(const ModelDescription& description, zupFunctionType entry)
 Session::~Session() = default;
 
 void Session::initialize() {
+    budget_.ports = 0;  // every block gets a fresh structure without ports
     auto& blocks = model_.blocks();
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         if (!blocks[i].deleted) {
@@ -68,6 +71,7 @@ void Session::simulate(long long steps) {
 }
 
 std::string Session::generate() {
+    budget_.recordBytes = 0;  // every block's record is written anew
     const auto blocks = live();
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         blocks[i]->callback(entry_, HB_CALL_QRX);

@@ -64,6 +64,7 @@ class Session {
     std::vector<quonix::BlockInstance*> live();
 
     quonix::Model model_;
+    quonix::ModelBudget budget_{static_cast<std::size_t>(kMaxModelPorts), kMaxRecordBytes};
     quonix::HostSettings settings_;
     zupFunctionType entry_;
     std::vector<std::unique_ptr<quonix::BlockInstance>>

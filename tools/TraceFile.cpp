@@ -1,6 +1,8 @@
 // Streaming the host's trace into a trace-event file.
 #include "TraceFile.hpp"
 
+#include "Output.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,21 +25,16 @@ constexpr int kThread = 1;
 
 bool TraceFile::open(const std::string& target, const std::vector<std::string>& blocks, std::string& error) {
     target_ = target;
-    temp_ = target + ".tmp.XXXXXX";
-    const int fd = mkstemp(temp_.data());
+    const int fd = createTempBeside(target, temp_, slot_);
     if (fd < 0 || (file_ = fdopen(fd, "w")) == nullptr) {
         error = "cannot write the trace file " + target +
                 ": cannot create a temporary file beside it: " + std::strerror(errno);
         if (fd >= 0) {
             close(fd);
-            unlink(temp_.c_str());
         }
-        temp_.clear();
+        releaseTemp(temp_, slot_, true);
         return false;
     }
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, static_cast<mode_t>(0666 & ~mask));
     blocks_ = std::set<std::string>(blocks.begin(), blocks.end());
     start_ = std::chrono::steady_clock::now();
     std::fputs("{\"displayTimeUnit\": \"ms\", \"traceEvents\": [\n", file_);
@@ -99,11 +96,10 @@ bool TraceFile::commit(std::string& error) {
     file_ = nullptr;
     if (!written || std::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = "cannot write the trace file " + target_ + ": " + std::strerror(written ? errno : err);
-        unlink(temp_.c_str());
-        temp_.clear();
+        releaseTemp(temp_, slot_, true);
         return false;
     }
-    temp_.clear();
+    releaseTemp(temp_, slot_, false);  // the file has its final name now
     return true;
 }
 
@@ -112,10 +108,7 @@ void TraceFile::discard() {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (!temp_.empty()) {
-        unlink(temp_.c_str());
-        temp_.clear();
-    }
+    releaseTemp(temp_, slot_, true);
 }
 
 }  // namespace korlix_host

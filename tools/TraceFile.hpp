@@ -25,6 +25,12 @@ class TraceFile {
     bool open(const std::string& target, const std::vector<std::string>& blocks, std::string& error);
     // One event of the host's trace (the sink of quonix::trace()).
     void add(const nlohmann::json& event);
+    // Writes out what is buffered (a run in another process ends with this).
+    void flush() {
+        if (file_ != nullptr) {
+            std::fflush(file_);
+        }
+    }
     // Ends the file and renames it over the target. False with a message when that fails; the target is
     // then left as it was.
     bool commit(std::string& error);
@@ -36,6 +42,7 @@ class TraceFile {
 
     std::string target_;
     std::string temp_;
+    int slot_ = -1;  // the signal handler's record of temp_
     std::FILE* file_ = nullptr;
     std::set<std::string> blocks_;
     bool inShownCallback_ = false;

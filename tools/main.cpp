@@ -3,9 +3,17 @@
 //
 // Exit codes: 0 no block has an error; 1 some block has one (report and record file of the good blocks are
 // still written); 2 the tool could not do its job (nothing is written, an existing record file is untouched).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -72,11 +80,15 @@ korlix_host::Session::Progress progressLine(const Options& opt) {
 }
 
 // What one model file gave: the exit code, the result as JSON (a report, or the problems of an unusable
-// file) and, for the table, the report text.
+// file), for the table the report text, and the record file to write with its path.
 struct Outcome {
     int code = kExitOk;
     ordered_json result;
     std::string table;
+    std::optional<std::string> record;
+    std::string recordPath;
+    // The trace file the run streamed into (--trace-file), renamed into place with the record file.
+    std::shared_ptr<korlix_host::TraceFile> traceFile;
 };
 
 ordered_json summary(std::size_t blocks, std::size_t errors, std::size_t warnings, std::size_t problems,
@@ -95,7 +107,9 @@ ordered_json summary(std::size_t blocks, std::size_t errors, std::size_t warning
 
 // The outcome of a model file the tool could not use.
 Outcome unusable(const std::string& file, const std::vector<korlix_host::Diagnostic>& problems) {
-    Outcome out{kExitFailure, ordered_json::object(), {}};
+    Outcome out;
+    out.code = kExitFailure;
+    out.result = ordered_json::object();
     if (!file.empty()) {
         out.result["file"] = file;
     }
@@ -111,14 +125,17 @@ Outcome unusable(const std::string& file, const std::string& message) {
     return unusable(file, {korlix_host::Diagnostic{"", message, std::nullopt}});
 }
 
-// The message of an unusable outcome for standard error.
+// The message of an unusable outcome for standard error, one line per problem: file names, paths and
+// messages may hold any character, so each line goes through the one escaper.
 std::string problemText(const Outcome& outcome) {
     std::string text;
     const std::string file = outcome.result.value("file", "");
     for (const auto& p : outcome.result["problems"]) {
         const std::string path = p["path"].get<std::string>();
-        text += "korlix-host: " + (file.empty() ? "" : file + ": ") + (path.empty() ? "" : path + ": ") +
-                p["message"].get<std::string>() + "\n";
+        text += "korlix-host: " +
+                quonix::escapeControls((file.empty() ? "" : file + ": ") + (path.empty() ? "" : path + ": ") +
+                                       p["message"].get<std::string>()) +
+                "\n";
     }
     return text;
 }
@@ -128,56 +145,143 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-// Runs one model file through the command: "validate" sets up every block and generates its code without
-// writing a record file.
-Outcome runModel(const Options& opt, const std::string& modelPath, long long steps) {
-    korlix_host::ModelDescription description;
+// ---------------------------------------------------------------------------------------------------------
+// The module runs in a child process: a module that crashes ends the child, not the tool, and the tool
+// names the block and callback in which it happened. The child writes where it is into memory shared with
+// the tool before every callback, and hands its outcome back through a pipe.
+
+struct CrashSite {
+    char block[256];
+    char stage[64];  // a callback's name, or what the child did outside callbacks
+};
+CrashSite* gSite = nullptr;
+
+void copyCut(char* to, std::size_t size, const char* from) {
+    const std::size_t n = std::min(std::strlen(from), size - 1);
+    std::memcpy(to, from, n);
+    to[n] = '\0';
+}
+
+void noteCallback(const std::string& block, const char* callback) {
+    copyCut(gSite->block, sizeof gSite->block, block.c_str());
+    copyCut(gSite->stage, sizeof gSite->stage, callback);
+}
+
+void noteStage(const char* stage) {
+    if (gSite != nullptr) {
+        gSite->block[0] = '\0';
+        copyCut(gSite->stage, sizeof gSite->stage, stage);
+    }
+}
+
+ordered_json toJson(const Outcome& out) {
+    return {{"code", out.code},
+            {"result", out.result},
+            {"table", out.table},
+            {"record", out.record ? ordered_json(*out.record) : ordered_json()}};
+}
+
+Outcome fromJson(const ordered_json& j) {
+    Outcome out;
+    out.code = j.at("code").get<int>();
+    out.result = j.at("result");
+    out.table = j.at("table").get<std::string>();
+    if (j.at("record").is_string()) {
+        out.record = j.at("record").get<std::string>();
+    }
+    return out;
+}
+
+template <typename Work>
+Outcome isolated(Work work) {
+    auto* site = static_cast<CrashSite*>(
+        mmap(nullptr, sizeof(CrashSite), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    int fds[2];
+    if (site == MAP_FAILED || pipe2(fds, O_CLOEXEC) != 0) {
+        return unusable("", std::string("cannot start the model run: ") + std::strerror(errno));
+    }
+    *site = CrashSite{};
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);  // nothing buffered may be written twice
+    const pid_t pid = fork();
+    if (pid < 0) {
+        munmap(site, sizeof(CrashSite));
+        return unusable("", std::string("cannot start the model run: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        gSite = site;
+        quonix::setCallbackListener(&noteCallback);
+        Outcome out;
+        try {
+            out = work();
+        } catch (const std::exception& e) {
+            out = unusable("", std::string("internal error: ") + e.what());
+        }
+        noteStage("handing the report over");
+        const std::vector<std::uint8_t> bytes = ordered_json::to_msgpack(toJson(out));
+        const std::uint8_t* data = bytes.data();
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = write(fds[1], data, left);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                std::_Exit(kExitFailure);
+            }
+            data += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        close(fds[1]);
+        std::exit(kExitOk);  // exit, not _exit: the leak checks of a sanitizer build run in the child too
+    }
+    close(fds[1]);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    const CrashSite where = *site;
+    munmap(site, sizeof(CrashSite));
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        std::string place = where.block[0] != '\0'
+                                ? std::string(where.stage) + " of block \"" + where.block + "\""
+                                : std::string(where.stage[0] != '\0' ? where.stage : "starting");
+        return unusable("", "the module crashed (signal " + std::to_string(sig) + ", " + strsignal(sig) +
+                                ") in " + place + "; nothing was written");
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != kExitOk) {
+        return unusable("", "the model run ended with exit status " + std::to_string(WEXITSTATUS(status)) +
+                                " while " + where.stage + "; nothing was written");
+    }
     try {
-        description = korlix_host::loadModelFile(modelPath);
-    } catch (const korlix_host::ModelFileError& e) {
-        return unusable(e.file(), e.problems());
+        return fromJson(ordered_json::from_msgpack(bytes));
+    } catch (const std::exception& e) {
+        return unusable("", std::string("the model run handed over no report: ") + e.what());
     }
-    const bool standardInput = modelPath == "-";
-    const std::string file = standardInput ? korlix_host::kStandardInputName : modelPath;
-    if (opt.trace && description.blocks.size() > kMaxTracedBlocks) {
-        return unusable(file, "--trace keeps every host call in the report, too many for " +
-                                  std::to_string(description.blocks.size()) + " blocks (at most " +
-                                  std::to_string(kMaxTracedBlocks) +
-                                  "); write the trace with --trace-file FILE");
-    }
+}
 
-    bool writesRecord = opt.command == "build";
-    if (opt.command == "run") {
-        for (const auto& step : description.scenario) {
-            writesRecord = writesRecord || step.kind == korlix_host::ScenarioStep::Kind::Generate;
-        }
-    }
-    if (writesRecord && standardInput && opt.output.empty()) {
-        return unusable(file, "a model read from standard input needs the record file named with -o");
-    }
-    const std::string recordPath =
-        opt.output.empty() ? std::filesystem::path(modelPath).replace_extension(".qrx").string() : opt.output;
-    if (writesRecord && !standardInput && sameFile(recordPath, modelPath)) {
-        return unusable(file, "the record file " + recordPath + " would overwrite the model file");
-    }
-
+// Loads the module and drives the model through it: everything the module's code runs in.
+Outcome driveModel(const Options& opt, korlix_host::ModelDescription& description,
+                   const std::string& modulePath, long long steps, const std::string& file,
+                   korlix_host::TraceFile* traceFile) {
     std::string error;
-    std::string modulePath = opt.module;
-    if (modulePath.empty()) {
-        modulePath = korlix_host::defaultModulePath(error);
-        if (modulePath.empty()) {
-            return unusable("", error);
-        }
-    } else if (modulePath.find('/') == std::string::npos) {
-        modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for
-    }
-
-    korlix_host::TraceFile traceFile;
-    if (!opt.traceFile.empty()) {
-        if (!traceFile.open(opt.traceFile, opt.traceBlocks, error)) {
-            return unusable("", error);
-        }
-        quonix::trace().setSink([&traceFile](const nlohmann::json& event) { traceFile.add(event); });
+    if (traceFile != nullptr) {
+        quonix::trace().setSink([traceFile](const nlohmann::json& event) { traceFile->add(event); });
     }
     quonix::clearWorkspaces();
     quonix::trace().clear();
@@ -186,11 +290,13 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
     std::optional<std::string> record;
     const bool junit = !opt.format.empty();
     {
+        noteStage("loading the module");
         auto module = quonix::Module::load(modulePath, error);
         if (!module) {
             return unusable("", error);
         }
-        korlix_host::Session session(description, module->entry());
+        std::optional<korlix_host::Session> held;
+        korlix_host::Session& session = held.emplace(description, module->entry());
         session.setProgress(progressLine(opt));
         // The session holds its own copy of the blocks (steps refer to them by position); a large model
         // need not be kept twice.
@@ -247,18 +353,87 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         out.result["warnings"] = session.warningsJson(warnings);
         out.result["summary"] = summary(session.blockCount(), errors, warnings.size(), 0, out.code);
         // The session's host structures go before the module is unloaded.
+        held.reset();
+        noteStage("unloading the module");
     }
     quonix::trace().setEnabled(false);
     quonix::trace().setSink({});
+    if (traceFile != nullptr) {
+        traceFile->flush();  // the events this run wrote reach the file before the run hands over
+    }
     quonix::trace().clear();
     quonix::clearWorkspaces();
     quonix::releaseHostMemory();
 
-    if (record && !korlix_host::writeFileAtomically(recordPath, *record, "the record file", error)) {
-        return unusable("", error);
+    out.record = std::move(record);
+    return out;
+}
+
+// Runs one model file through the command: "validate" sets up every block and generates its code without
+// writing a record file.
+Outcome runModel(const Options& opt, const std::string& modelPath, long long steps) {
+    korlix_host::ModelDescription description;
+    try {
+        description = korlix_host::loadModelFile(modelPath);
+    } catch (const korlix_host::ModelFileError& e) {
+        return unusable(e.file(), e.problems());
     }
-    if (!traceFile.commit(error)) {
-        return unusable("", error);
+    const bool standardInput = modelPath == "-";
+    const std::string file = standardInput ? korlix_host::kStandardInputName : modelPath;
+    if (opt.trace && description.blocks.size() > kMaxTracedBlocks) {
+        return unusable(file, "--trace keeps every host call in the report, too many for " +
+                                  std::to_string(description.blocks.size()) + " blocks (at most " +
+                                  std::to_string(kMaxTracedBlocks) +
+                                  "); write the trace with --trace-file FILE");
+    }
+
+    bool writesRecord = opt.command == "build";
+    if (opt.command == "run") {
+        for (const auto& step : description.scenario) {
+            writesRecord = writesRecord || step.kind == korlix_host::ScenarioStep::Kind::Generate;
+        }
+    }
+    if (writesRecord && standardInput && opt.output.empty()) {
+        return unusable(file, "a model read from standard input needs the record file named with -o");
+    }
+    const std::string recordPath =
+        opt.output.empty() ? std::filesystem::path(modelPath).replace_extension(".qrx").string() : opt.output;
+    if (writesRecord && !standardInput && sameFile(recordPath, modelPath)) {
+        return unusable(file, "the record file " + recordPath + " would overwrite the model file");
+    }
+
+    std::string error;
+    std::string modulePath = opt.module;
+    if (modulePath.empty()) {
+        modulePath = korlix_host::defaultModulePath(error);
+        if (modulePath.empty()) {
+            return unusable("", error);
+        }
+    } else if (modulePath.find('/') == std::string::npos) {
+        modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for
+    }
+
+    if (opt.command == "simulate" && static_cast<unsigned long long>(steps) * description.blocks.size() >
+                                         static_cast<unsigned long long>(korlix_host::kMaxOutputsCalls)) {
+        return unusable(file, "--steps " + std::to_string(steps) + " with " +
+                                  std::to_string(description.blocks.size()) +
+                                  " blocks would call mdlOutputs more than " +
+                                  std::to_string(korlix_host::kMaxOutputsCalls) + " times");
+    }
+    // The trace file is started here, so that its temporary file is the tool's: the run in the child process
+    // streams into it, and the tool renames it into place or removes it.
+    std::shared_ptr<korlix_host::TraceFile> traceFile;
+    if (!opt.traceFile.empty()) {
+        traceFile = std::make_shared<korlix_host::TraceFile>();
+        if (!traceFile->open(opt.traceFile, opt.traceBlocks, error)) {
+            return unusable("", error);
+        }
+    }
+    Outcome out =
+        isolated([&] { return driveModel(opt, description, modulePath, steps, file, traceFile.get()); });
+    if (out.code != kExitFailure) {
+        out.recordPath = recordPath;
+        out.traceFile = std::move(traceFile);
     }
     return out;
 }
@@ -277,31 +452,64 @@ bool print(const Outcome& outcome, bool jsonReport) {
     return static_cast<bool>(std::cout.flush());
 }
 
+// The files of a run are prepared (written beside their targets) before the report is printed, and put in
+// place only after it reached standard output: with exit code 2 nothing the tool was given is replaced.
+bool commitAll(std::initializer_list<korlix_host::PendingFile*> files) {
+    std::string error;
+    for (korlix_host::PendingFile* file : files) {
+        if (!file->commit(error)) {
+            std::cerr << "korlix-host: " << quonix::escapeControls(error) << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 // The file --format asks for: the JUnit results of every model, or the page or diagram of the one model.
-int writeJunit(const Options& opt, const std::vector<ordered_json>& results) {
+bool prepareJunit(const Options& opt, const std::vector<ordered_json>& results,
+                  korlix_host::PendingFile& file) {
     std::string error;
     const std::string& kind = opt.format[0];
     const std::string content = kind == "junit"  ? korlix_host::renderJunit(results)
                                 : kind == "html" ? korlix_host::renderHtml(results.front())
                                                  : korlix_host::renderDot(results.front());
-    if (!korlix_host::writeFileAtomically(opt.format[1], content, "the " + kind + " file", error)) {
-        std::cerr << "korlix-host: " << error << "\n";
-        return kExitFailure;
+    if (!file.prepare(opt.format[1], content, "the " + kind + " file", error)) {
+        std::cerr << "korlix-host: " << quonix::escapeControls(error) << "\n";
+        return false;
     }
-    return kExitOk;
+    return true;
 }
 
 int runTool(const Options& opt, long long steps) {
     const bool junit = !opt.format.empty();
+    korlix_host::PendingFile recordFile;
+    korlix_host::PendingFile junitFile;
     if (opt.command != "validate") {
         Outcome outcome = runModel(opt, opt.models.front(), steps);
+        std::string error;
+        const bool writesRecord = outcome.code != kExitFailure && outcome.record.has_value();
+        if (writesRecord &&
+            !recordFile.prepare(outcome.recordPath, *outcome.record, "the record file", error)) {
+            outcome = unusable("", error);
+        }
         // With exit code 2 nothing is written: neither the record file nor the JUnit file.
-        if (outcome.code != kExitFailure && junit && writeJunit(opt, {outcome.result}) != kExitOk) {
+        if (outcome.code != kExitFailure && junit && !prepareJunit(opt, {outcome.result}, junitFile)) {
             return kExitFailure;
         }
         if (!print(outcome, opt.json)) {
-            std::cerr << "korlix-host: cannot write the report to standard output\n";
+            std::cerr << "korlix-host: cannot write the report to standard output; nothing was written\n";
             return kExitFailure;
+        }
+        if (outcome.code != kExitFailure) {
+            // The trace first: if it cannot be put in place, nothing else is replaced either.
+            if (outcome.traceFile && !outcome.traceFile->commit(error)) {
+                std::cerr << "korlix-host: " << quonix::escapeControls(error) << "\n";
+                return kExitFailure;
+            }
+            const bool committed = writesRecord ? commitAll({&recordFile}) : true;
+            if (!committed || (junit && !commitAll({&junitFile}))) {
+                return kExitFailure;
+            }
         }
         return outcome.code;
     }
@@ -337,11 +545,14 @@ int runTool(const Options& opt, long long steps) {
         std::cout << "\n" << opt.models.size() << " models, " << failing << " not passed\n";
     }
     // The JUnit file lists every model, an unusable one included: it is what a pipeline reads.
-    if (junit && writeJunit(opt, results) != kExitOk) {
+    if (junit && !prepareJunit(opt, results, junitFile)) {
         return kExitFailure;
     }
     if (!std::cout.flush()) {
-        std::cerr << "korlix-host: cannot write the report to standard output\n";
+        std::cerr << "korlix-host: cannot write the report to standard output; nothing was written\n";
+        return kExitFailure;
+    }
+    if (junit && !commitAll({&junitFile})) {
         return kExitFailure;
     }
     return worst;
@@ -351,7 +562,7 @@ int runTool(const Options& opt, long long steps) {
 // output carries it as well.
 int usageError(const std::string& message, const std::string& command, bool json) {
     const std::string help = "korlix-host " + (command.empty() ? "" : command + " ") + "--help";
-    std::cerr << "korlix-host: " << message << " (see " << help << ")\n";
+    std::cerr << "korlix-host: " << quonix::escapeControls(message) << " (see " << help << ")\n";
     if (json) {
         Outcome outcome = unusable("", message);
         std::cout << korlix_host::renderJson(outcome.result) << std::flush;
@@ -397,6 +608,8 @@ void addGlobalOptions(CLI::App& app, Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A closed standard output or FIFO is a failed write (exit code 2, nothing replaced), not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     Options opt;
     CLI::App app{
         "korlix-host: runs the KORLIX block module in the stand-in host over a model file.\n"
@@ -422,9 +635,10 @@ int main(int argc, char** argv) {
         addGlobalOptions(*sub, opt);
     }
     simulate->add_option("--steps", opt.steps, "number of mdlOutputs rounds (default 10)")->type_name("N");
+    std::vector<CLI::Option*> outputOptions;
     for (auto* sub : {build, run}) {
-        sub->add_option("-o,--output", opt.output,
-                        "the record file (default: the model file with extension .qrx)");
+        outputOptions.push_back(sub->add_option(
+            "-o,--output", opt.output, "the record file (default: the model file with extension .qrx)"));
     }
 
     bool json = false;
@@ -455,6 +669,12 @@ int main(int argc, char** argv) {
     if (opt.command != "validate") {
         opt.models = {opt.model};
     }
+    for (const CLI::Option* output : outputOptions) {
+        // An empty name is no file: it is refused rather than taken for "the default name".
+        if (output->count() > 0 && opt.output.empty()) {
+            return usageError("-o: the record file name is empty", opt.command, opt.json);
+        }
+    }
     long long steps = 10;
     if (auto problem = parseSteps(opt.steps, steps)) {
         return usageError(*problem, opt.command, opt.json);
@@ -480,7 +700,7 @@ int main(int argc, char** argv) {
     try {
         return runTool(opt, steps);
     } catch (const std::exception& e) {
-        std::cerr << "korlix-host: internal error: " << e.what() << "\n";
+        std::cerr << "korlix-host: internal error: " << quonix::escapeControls(e.what()) << "\n";
         return kExitFailure;
     }
 }

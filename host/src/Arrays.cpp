@@ -74,8 +74,9 @@ std::size_t releaseHostMemory() {
 extern "C" {
 
 zvArray* zvCreateDoubleMatrix(size_t m, size_t n, zvComplexity complexity) {
+    const quonix::detail::HostCall call("zvCreateDoubleMatrix");
     std::size_t count = 0;
-    if (!elementCount(m, n, count)) {
+    if (call.failed() || !elementCount(m, n, count)) {
         return nullptr;
     }
     auto* array = new zvArray;
@@ -89,12 +90,20 @@ zvArray* zvCreateDoubleMatrix(size_t m, size_t n, zvComplexity complexity) {
 }
 
 zvArray* zvCreateDoubleScalar(double value) {
+    const quonix::detail::HostCall call("zvCreateDoubleScalar");
+    if (call.failed()) {
+        return nullptr;
+    }
     zvArray* array = zvCreateDoubleMatrix(1, 1, zvREAL);
     array->re[0] = value;
     return array;
 }
 
 zvArray* zvCreateString(const char* text) {
+    const quonix::detail::HostCall call("zvCreateString");
+    if (call.failed()) {
+        return nullptr;
+    }
     if (text == nullptr) {
         zvArray* array = quonix::detail::createCharArray("");
         array->dims = {0, 0};
@@ -104,8 +113,10 @@ zvArray* zvCreateString(const char* text) {
 }
 
 zvArray* zvCreateStructMatrix(size_t m, size_t n, int nfields, const char** fieldNames) {
+    const quonix::detail::HostCall call("zvCreateStructMatrix");
     std::size_t count = 0;
-    if (nfields < 0 || !elementCount(m, n, count) || (nfields > 0 && fieldNames == nullptr)) {
+    if (call.failed() || nfields < 0 || !elementCount(m, n, count) ||
+        (nfields > 0 && fieldNames == nullptr)) {
         return nullptr;
     }
     std::vector<std::string> names;
@@ -136,7 +147,8 @@ zvArray* zvCreateStructMatrix(size_t m, size_t n, int nfields, const char** fiel
 }
 
 zvArray* zvDuplicateArray(const zvArray* array) {
-    if (live(array) == nullptr) {
+    const quonix::detail::HostCall call("zvDuplicateArray");
+    if (call.failed() || live(array) == nullptr) {
         return nullptr;
     }
     auto* copy = new zvArray(*array);
@@ -226,7 +238,8 @@ double zvGetScalar(const zvArray* array) {
 }
 
 char* zvArrayToString(const zvArray* array) {
-    if (zvIsChar(array) == 0) {
+    const quonix::detail::HostCall call("zvArrayToString");
+    if (call.failed() || zvIsChar(array) == 0) {
         return nullptr;
     }
     // The text is the characters in storage order (column by column).
@@ -242,7 +255,8 @@ int zvGetNumberOfFields(const zvArray* array) {
 }
 
 int zvGetFieldNumber(const zvArray* array, const char* name) {
-    if (zvIsStruct(array) == 0 || name == nullptr) {
+    const quonix::detail::HostCall call("zvGetFieldNumber");
+    if (call.failed() || zvIsStruct(array) == 0 || name == nullptr) {
         return -1;
     }
     if (array->fieldLookups != nullptr) {
@@ -264,7 +278,8 @@ const char* zvGetFieldNameByNumber(const zvArray* array, int fieldNumber) {
 }
 
 zvArray* get_struct_field_by_number(const zvArray* array, size_t index, int fieldNumber) {
-    if (fieldNumber < 0 || fieldNumber >= zvGetNumberOfFields(array) ||
+    const quonix::detail::HostCall call("get_struct_field_by_number");
+    if (call.failed() || fieldNumber < 0 || fieldNumber >= zvGetNumberOfFields(array) ||
         index >= zvGetNumberOfElements(array)) {
         return nullptr;
     }
@@ -287,8 +302,9 @@ void zvSetFieldByNumber(zvArray* array, size_t index, int fieldNumber, zvArray* 
 }
 
 void* zvCalloc(size_t n, size_t size) {
+    const quonix::detail::HostCall call("zvCalloc");
     std::size_t bytes = 0;
-    if (!elementCount(n, size, bytes)) {
+    if (call.failed() || !elementCount(n, size, bytes)) {
         return nullptr;
     }
     // calloc(0) may answer null; one byte keeps "null" meaning failure.

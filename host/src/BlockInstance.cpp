@@ -1,5 +1,6 @@
 // One block's host structure, the registration call and the callback calls, the record writers and the
 // per-block report.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -57,8 +58,9 @@ class CurrentBlock {
 };
 
 // Calls the module's entry; a raised error or an escaping C++ exception comes back as its text.
-std::optional<std::string> callEntry(zupFunctionType entry, int nLeft, zvArray* left[], int nRight,
-                                     const zvArray* right[]) {
+std::optional<std::string> callEntry(const std::string& block, const char* callback, zupFunctionType entry,
+                                     int nLeft, zvArray* left[], int nRight, const zvArray* right[]) {
+    const detail::ModuleCall moduleCall(block, callback);
     try {
         entry(nLeft, left, nRight, right);
     } catch (const detail::RaisedError& raised) {
@@ -215,32 +217,72 @@ nlohmann::json dataTypeName(int32_t id) {
 struct BlockInstanceAccess {
     static BlockInstance& of(HostBlock* block) { return *static_cast<BlockInstance*>(block->hostData); }
 
-    static int setNumInputPorts(HostBlock* block, int32_t count) {
+    // A refusal the settings make the block's error: a real host that cannot take a call says so.
+    static int refuse(BlockInstance& self, std::string why) {
+        if (self.settings_.refusalsAreErrors && !self.hostError_) {
+            self.hostError_ = std::move(why);
+        }
+        return 0;
+    }
+
+    // Whether the model's budget takes `count` more ports in place of `old`; a refusal is kept as the
+    // block's error.
+    static bool portsFit(BlockInstance& self, std::size_t old, int32_t count) {
+        ModelBudget* budget = self.settings_.budget;
+        if (budget == nullptr) {
+            return true;
+        }
+        const std::size_t others = budget->ports - old;
+        if (static_cast<std::size_t>(count) > budget->maxPorts - std::min(others, budget->maxPorts)) {
+            self.hostError_ = "the model's blocks would have more than " + std::to_string(budget->maxPorts) +
+                              " ports in all (this block asked for " + std::to_string(count) + ")";
+            return false;
+        }
+        budget->ports = others + static_cast<std::size_t>(count);
+        return true;
+    }
+
+    // A port setter: refuses a negative count, one above the host's limit, one the model's budget cannot
+    // take, or any when the call was made to fail. A refusal answers 0 and, when the settings say so, is the
+    // block's error.
+    template <typename Port>
+    static int setPorts(HostBlock* block, int32_t count, const char* call, const char* side,
+                        std::vector<Port>& ports, Port preset, int sizeField, Port*& field) {
+        const detail::HostCall hostCall(call);
         BlockInstance& self = of(block);
-        if (count < 0 || count > self.settings_.maxPorts) {
+        const std::string asked = std::to_string(count) + " " + side + " ports";
+        if (hostCall.failed() || count < 0 || count > self.settings_.maxPorts) {
+            return refuse(self, hostCall.failed() ? std::string(call) + " failed for " + asked
+                                                  : "the host refused " + asked + " (it allows 0 to " +
+                                                        std::to_string(self.settings_.maxPorts) + ")");
+        }
+        if (!portsFit(self, ports.size(), count)) {
             return 0;
         }
-        self.impl_->inputs.assign(static_cast<std::size_t>(count), HostInputPort{-1, 0, -1, 0});
-        block->sizes[HB_SIZE_NUM_INPUTS] = count;
-        block->inputs = count > 0 ? self.impl_->inputs.data() : nullptr;
+        ports.assign(static_cast<std::size_t>(count), preset);
+        block->sizes[sizeField] = count;
+        field = count > 0 ? ports.data() : nullptr;
         return 1;
     }
 
+    static int setNumInputPorts(HostBlock* block, int32_t count) {
+        return setPorts(block, count, "setNumInputPorts", "input", of(block).impl_->inputs,
+                        HostInputPort{-1, 0, -1, 0}, HB_SIZE_NUM_INPUTS, block->inputs);
+    }
+
     static int setNumOutputPorts(HostBlock* block, int32_t count) {
-        BlockInstance& self = of(block);
-        if (count < 0 || count > self.settings_.maxPorts) {
-            return 0;
-        }
-        self.impl_->outputs.assign(static_cast<std::size_t>(count), HostOutputPort{-1, -1});
-        block->sizes[HB_SIZE_NUM_OUTPUTS] = count;
-        block->outputs = count > 0 ? self.impl_->outputs.data() : nullptr;
-        return 1;
+        return setPorts(block, count, "setNumOutputPorts", "output", of(block).impl_->outputs,
+                        HostOutputPort{-1, -1}, HB_SIZE_NUM_OUTPUTS, block->outputs);
     }
 
     static void setNumModes(HostBlock* block, int32_t value) { block->sizes[HB_SIZE_NUM_MODES] = value; }
 
     static int callMethod(HostBlock* block, int32_t method, int32_t /*a*/, void* b) {
+        const detail::HostCall call("callMethod");
         BlockInstance& self = of(block);
+        if (call.failed()) {
+            return 0;
+        }
         if (method == HB_METHOD_GET_BLOCK_HANDLE && b != nullptr) {
             *static_cast<double*>(b) = self.spec_.handle;
             return 1;
@@ -254,9 +296,29 @@ struct BlockInstanceAccess {
         return 0;
     }
 
+    // Whether the model's record budget takes `bytes` more; a refusal is kept as the block's error.
+    static bool recordFits(BlockInstance& self, std::size_t bytes) {
+        ModelBudget* budget = self.settings_.budget;
+        if (budget == nullptr) {
+            return true;
+        }
+        if (bytes > budget->maxRecordBytes - std::min(budget->recordBytes, budget->maxRecordBytes)) {
+            self.hostError_ = "the model's record would be larger than " +
+                              std::to_string(budget->maxRecordBytes >> 20) + " MiB in all";
+            return false;
+        }
+        budget->recordBytes += bytes;
+        return true;
+    }
+
     static int32_t writeText(void* context, const char* text) {
+        const detail::HostCall call("writeRecordText");
         auto& self = *static_cast<BlockInstance*>(context);
-        if (text == nullptr) {
+        if (call.failed() || text == nullptr) {
+            return refuse(self, call.failed() ? "writeRecordText failed"
+                                              : "the host refused a record text that is no text");
+        }
+        if (!recordFits(self, std::strlen(text))) {
             return 0;
         }
         self.record_.push_back({{"text", text}});
@@ -266,10 +328,22 @@ struct BlockInstanceAccess {
     // A pair the host cannot read is refused (answer 0) and not recorded.
     static int32_t writePair(void* context, int32_t kind, const char* name, const void* value,
                              int32_t dataTypeId, int32_t rows, int32_t columns) {
+        const detail::HostCall call("writeRecordPair");
         auto& self = *static_cast<BlockInstance*>(context);
+        const std::string shownName = name != nullptr ? name : "(no name)";
+        if (call.failed()) {
+            return refuse(self, "writeRecordPair failed for " + shownName);
+        }
+        // The value's size is known from its shape before it is read; the budget is asked first.
+        const std::size_t elements =
+            rows > 0 && columns > 0 ? static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns) : 1;
+        if (!recordFits(self, shownName.size() + elements * 8)) {
+            return 0;
+        }
         nlohmann::json shown;
         if (name == nullptr || !pairValue(kind, value, dataTypeId, rows, columns, shown)) {
-            return 0;
+            return refuse(self,
+                          "the host refused the record pair " + shownName + ": its value cannot be read");
         }
         self.record_.push_back({{"pair",
                                  {{"kind", kind},
@@ -283,6 +357,13 @@ struct BlockInstanceAccess {
 
     // The host reads the root's error status after every call; a non-empty text ends the block's life.
     static void takeErrorStatus(BlockInstance& self, const std::string& callback) {
+        if (self.hostError_) {
+            // The module saw only a refusal; the host names what it refused and why.
+            self.error_ = std::move(self.hostError_);
+            self.hostError_.reset();
+            self.errorCallback_ = callback;
+            return;
+        }
         const HostBlock* root = self.block_->root != nullptr ? self.block_->root : self.block_.get();
         if (root->errorStatus == nullptr || root->errorStatus[0] == '\0') {
             return;
@@ -381,7 +462,7 @@ void BlockInstance::registration(zupFunctionType entry) {
     const zvArray* right[4] = {empty0.get(), structure.get(), empty2.get(), flag.get()};
     zvArray* left[1] = {nullptr};
 
-    std::optional<std::string> raised = callEntry(entry, 1, left, 4, right);
+    std::optional<std::string> raised = callEntry(spec_.name, "mdlInitializeSizes", entry, 1, left, 4, right);
     trace().endCallback("mdlInitializeSizes", spec_.name);
 
     ArrayPtr sizes(left[0]);
@@ -422,7 +503,7 @@ void BlockInstance::callback(zupFunctionType entry, int flag) {
         record_.clear();
         BlockInstanceAccess::installWriters(*this, true);
     }
-    std::optional<std::string> raised = callEntry(entry, -1, left, 4, right);
+    std::optional<std::string> raised = callEntry(spec_.name, name.c_str(), entry, -1, left, 4, right);
     trace().endCallback(name, spec_.name);
     if (generating) {
         BlockInstanceAccess::installWriters(*this, false);

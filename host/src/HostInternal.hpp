@@ -74,6 +74,34 @@ void clearAllGlobals();
 void clearCaller(std::string_view name);
 void clearAllCaller();
 
+// ---- fault injection and call tracking (Faults.cpp) ----
+
+// One host call made by a module, declared at the top of every host function that has a failure answer.
+// It counts the call when a module is being called and no other host call is running (a host call made
+// inside another is the host's own), raises when it is the call chosen to raise, and failed() says whether
+// the function must give its failure answer instead of doing its work.
+class HostCall {
+  public:
+    explicit HostCall(const char* name);
+    ~HostCall();
+    HostCall(const HostCall&) = delete;
+    HostCall& operator=(const HostCall&) = delete;
+    bool failed() const { return failed_; }
+
+  private:
+    bool failed_ = false;
+};
+
+// Marks a call into the module for as long as it lives: only calls made meanwhile are counted. Also tells the
+// callback listener which block and callback run.
+class ModuleCall {
+  public:
+    ModuleCall(const std::string& block, const char* callback);
+    ~ModuleCall();
+    ModuleCall(const ModuleCall&) = delete;
+    ModuleCall& operator=(const ModuleCall&) = delete;
+};
+
 // ---- evaluator (Evaluator.cpp) ----
 
 // Runs a statement list in the "caller" workspace; 0 when every statement succeeded.

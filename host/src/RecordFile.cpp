@@ -23,28 +23,17 @@ std::string formatNumber(double value) {
 
 namespace {
 
-// A text between double quotes; \ and " are escaped, and so are line ends so that a pair stays one line.
+// A text between double quotes: \ and " get a backslash, control characters are escaped as on a terminal,
+// so that a pair or a section line stays one line.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
+        if (c == '"' || c == '\\') {
+            out += '\\';
         }
+        out += c;
     }
-    return out + "\"";
+    return escapeControls(out) + "\"";
 }
 
 std::string number(const nlohmann::json& value) {
@@ -94,6 +83,29 @@ std::string renderShape(const nlohmann::json& re, const nlohmann::json* im) {
 
 }  // namespace
 
+std::string escapeControls(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (u < 0x20 || u == 0x7f) {
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string renderRecordPair(const nlohmann::json& pair) {
     const nlohmann::json& value = pair.contains("value") ? pair["value"] : nlohmann::json();
     std::string name = pair.value("name", "");
@@ -113,17 +125,22 @@ std::string renderRecordFile(const std::string& modelName, const std::vector<con
         if (block == nullptr || block->record().empty()) {
             continue;
         }
-        out += "\n# block " + quoted(block->blockSpec().name) + " handle " +
-               detail::formatNumber(block->blockSpec().handle) + "\n";
+        std::string body;
         for (const RecordEntry& entry : block->record()) {
             std::string line = entry.contains("text")
                                    ? entry["text"].get<std::string>()
                                    : renderRecordPair(entry.contains("pair") ? entry["pair"] : entry);
-            out += line;
+            body += line;
             if (line.empty() || line.back() != '\n') {
-                out += '\n';
+                body += '\n';
             }
         }
+        // The section line gives the byte length of the entries that follow it: a reader takes exactly that
+        // many bytes, so no text a block writes, however it looks, can pass for a section line.
+        out += "\n# block " + quoted(block->blockSpec().name) + " handle " +
+               detail::formatNumber(block->blockSpec().handle) + " bytes " + std::to_string(body.size()) +
+               "\n";
+        out += body;
     }
     return out;
 }

@@ -302,7 +302,8 @@ void zupErrMsgTxt(const char* text) {
 }
 
 int zupEvalString(const char* command) {
-    int status = command != nullptr ? quonix::detail::evaluate(command) : 1;
+    const quonix::detail::HostCall call("zupEvalString");
+    int status = command != nullptr && !call.failed() ? quonix::detail::evaluate(command) : 1;
     if (state().trace.enabled()) {
         nlohmann::json event = callEvent("zupEvalString");
         event["command"] = textOrNull(command);
@@ -313,9 +314,10 @@ int zupEvalString(const char* command) {
 }
 
 zvArray* zupGetVariable(const char* workspace, const char* name) {
+    const quonix::detail::HostCall call("zupGetVariable");
     Space space{};
     zvArray* copy = nullptr;
-    if (parseSpace(workspace, space) && name != nullptr) {
+    if (!call.failed() && parseSpace(workspace, space) && name != nullptr) {
         copy = zvDuplicateArray(quonix::detail::findVariable(space, name));
     }
     if (state().trace.enabled()) {
@@ -333,10 +335,11 @@ zvArray* zupGetVariable(const char* workspace, const char* name) {
 }
 
 int zupPutVariable(const char* workspace, const char* name, const zvArray* value) {
+    const quonix::detail::HostCall call("zupPutVariable");
     Space space{};
     int status = 1;
-    if (parseSpace(workspace, space) && name != nullptr && quonix::detail::isValidName(name) &&
-        quonix::detail::isLive(value)) {
+    if (!call.failed() && parseSpace(workspace, space) && name != nullptr &&
+        quonix::detail::isValidName(name) && quonix::detail::isLive(value)) {
         quonix::detail::storeVariable(space, name, zvDuplicateArray(value));
         status = 0;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "quonix/zv.h"
 #include "tarvel/host_block.h"
@@ -10,6 +11,19 @@
 namespace korlix {
 
 inline constexpr const char* kSFunctionName = "korlix_qvblk";
+
+// ---- host memory ----
+// Every array the module creates or receives as a copy, and every text zvArrayToString gives, is owned by one
+// of these from the moment it exists: a host call may raise (zupErrMsgTxt unwinds), and the release must
+// happen on that way out as well.
+struct HostArrayRelease {
+    void operator()(zvArray* array) const { zvDestroyArray(array); }
+};
+using HostArray = std::unique_ptr<zvArray, HostArrayRelease>;
+struct HostTextRelease {
+    void operator()(char* text) const { zvFree(text); }
+};
+using HostText = std::unique_ptr<char, HostTextRelease>;
 
 // ---- size record ----
 inline int32_t getSizeField(const HostBlock* S, int field) {
@@ -132,13 +146,16 @@ inline bool isSizesOnlyMode(const HostBlock* S) {
 }
 
 // ---- block identity and errors ----
-// The block handle through method 21; 0.0 when the structure has no method dispatcher.
+// The block handle through method 21; 0.0 when the structure has no method dispatcher. False when the
+// dispatcher answers failure: then there is no handle, and 0.0 must not be taken for one.
+inline bool getBlockHandle(HostBlock* S, double& handle) {
+    handle = 0.0;
+    return S->callMethod == nullptr || S->callMethod(S, HB_METHOD_GET_BLOCK_HANDLE, 0, &handle) != 0;
+}
+// The same for callers that turn a missing handle into a failed query of their own (0.0 names no block).
 inline double getBlockHandle(HostBlock* S) {
     double handle = 0.0;
-    if (S->callMethod != nullptr) {
-        S->callMethod(S, HB_METHOD_GET_BLOCK_HANDLE, 0, &handle);
-    }
-    return handle;
+    return getBlockHandle(S, handle) ? handle : 0.0;
 }
 // The text must outlive the callback: a string literal or a module-global buffer.
 inline void setErrorStatus(HostBlock* S, const char* text) {

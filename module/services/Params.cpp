@@ -85,13 +85,12 @@ void getSFcnParamString(HostBlock* S, std::string name, std::string& value, std:
     }
     // An empty structure has no element 0; its field lookup answers null like a field without text.
     const zvArray* fieldValue = get_struct_field_by_number(params, 0, field);
-    char* text = fieldValue != nullptr ? zvArrayToString(fieldValue) : nullptr;
+    const HostText text(fieldValue != nullptr ? zvArrayToString(fieldValue) : nullptr);
     if (text == nullptr) {
         errorText = missingFieldMessage(name);
         return;
     }
-    value.assign(text);
-    zvFree(text);
+    value.assign(text.get());
 }
 
 void stringToUint32(const std::string& text, uint32_t& value, std::string& errorText) {

@@ -1,7 +1,14 @@
 // korlix-host under hostile input: each refusal is one line on standard error and exit code 2, with nothing
 // on standard output, no file left behind and an existing record file unchanged.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <cstdio>
 #include <filesystem>
@@ -34,25 +41,44 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
     struct Case {
         std::string model;  // written to m.json, then grown to `size` bytes when that is larger
         std::size_t size;
-        std::string args;
+        std::string args;     // after the tool; "M" stands for --module and the block module
         std::string message;  // after "korlix-host: "; paths are relative to the directory
     };
     const std::string config = R"({"blocks": [{"name": "a", "maskType": "KORLIXConfig"}]})";
+    std::string many = R"({"blocks": [)";
+    for (int i = 0; i < 21; ++i) {
+        many += std::string(i > 0 ? ", " : "") + R"({"name": "b)" + std::to_string(i) + R"("})";
+    }
+    many += "]}";
+    const std::string test = "--module " KORLIX_TEST_MODULE_PATH;
+    mkfifo((dir / "fifo").c_str(), 0600);
     // clang-format off
     const std::vector<Case> cases = {
-        {R"({"blocks": [{"name": "a", "maskType": "KORLIXCon)", 0, "", "m.json: not valid JSON at line 1, column "
+        {R"({"blocks": [{"name": "a", "maskType": "KORLIXCon)", 0, "build m.json M", "m.json: not valid JSON at line 1, column "
          "49: syntax error while parsing value - invalid string: missing closing quote; last read: '\"KORLIXCon'"},
-        {std::string("\x07\x00\xff\xfe{", 5), 0, "", "m.json: not valid JSON at line 1, column 1: syntax error "
+        {std::string("\x07\x00\xff\xfe{", 5), 0, "build m.json M", "m.json: not valid JSON at line 1, column 1: syntax error "
          "while parsing value - invalid literal; last read: '<U+0007>'"},
-        {std::string(100000, '[') + std::string(100000, ']'), 0, "", "m.json: " + deep + ": nested deeper than 64 "
+        {std::string(100000, '[') + std::string(100000, ']'), 0, "build m.json M", "m.json: " + deep + ": nested deeper than 64 "
          "levels"},
-        {R"({"blocks": [{"name": "a", "sampleTime": 1e400}]})", 0, "", "m.json: not valid JSON at line 1, column 45: "
+        {R"({"blocks": [{"name": "a", "sampleTime": 1e400}]})", 0, "build m.json M", "m.json: not valid JSON at line 1, column 45: "
          "number overflow parsing '1e400'"},
-        {R"({"blocks": [{"name": "a", "parameterCount": -9223372036854775809}]})", 0, "", "m.json: blocks[0]."
+        {R"({"blocks": [{"name": "a", "parameterCount": -9223372036854775809}]})", 0, "build m.json M", "m.json: blocks[0]."
          "parameterCount: must be a whole number from 0 to 64"},
-        {"", (64u << 20) + 1, "", "m.json: larger than 64 MiB; not a model file"},
-        {config, 0, "-o plain/x.qrx", "cannot write the record file plain/x.qrx: plain is not a directory"},
-        {config, 0, "-o sub", "cannot write the record file sub: cannot replace it: Is a directory"},
+        {"", (64u << 20) + 1, "build m.json M", "m.json: larger than 64 MiB; not a model file"},
+        {config, 0, "build m.json M -o plain/x.qrx", "cannot write the record file plain/x.qrx: plain is not a directory"},
+        {config, 0, "build m.json M -o sub", "cannot write the record file sub: it is a directory, which is not replaced"},
+        {config, 0, "build m.json M -o fifo", "cannot write the record file fifo: no process reads the FIFO"},
+        {config, 0, "build m.json M -o ''", "-o: the record file name is empty (see korlix-host build --help)"},
+        {config, 0, "build m.json M >&-", "cannot write the report to standard output; nothing was written"},
+        {config, 0, "build m.json M >/dev/full", "cannot write the report to standard output; nothing was written"},
+        {R"({"blocks": [], "scenario": [{"do": "generate"}]})", 0, "run m.json M -o m.qrx",
+         "m.json: scenario[0].do: \"generate\" before any initialize: no block is set up yet; put an initialize step first"},
+        {many, 0, "simulate m.json M --steps 1000000", "m.json: --steps 1000000 with 21 blocks would call mdlOutputs more than 20000000 times"},
+        // Control characters of names reach the terminal escaped.
+        {config, 0, "build \"$(printf 'm\\033]0;x\\007.json')\" M", "m\\x1b]0;x\\x07.json: model file not found"},
+        // A module that crashes: the tool survives and names the block and callback.
+        {R"({"blocks": [{"name": "c\u001b", "maskType": "T", "parameters": {"OnQRX": "crash"}}]})", 0, "build m.json " + test,
+         "the module crashed (signal 6, Aborted) in mdlQRX of block \"c\\x1b\"; nothing was written"},
     };
     // clang-format on
     const auto fileCount = [&dir] {
@@ -66,8 +92,11 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
         }
         std::ofstream(dir / "m.qrx") << "previous record\n";
         const auto files = fileCount();
-        const std::string cmd = "cd " + dir.string() + " && " + KORLIX_HOST_TOOL_PATH +
-                                " build m.json --module " + KORLIX_MODULE_PATH + " " + c.args + " 2>err";
+        std::string args = c.args;
+        if (const auto m = args.find(" M"); m != std::string::npos) {
+            args.replace(m, 2, " --module " KORLIX_MODULE_PATH);
+        }
+        const std::string cmd = "cd " + dir.string() + " && " + KORLIX_HOST_TOOL_PATH + " " + args + " 2>err";
         FILE* pipe = popen(cmd.c_str(), "r");
         char report[64];
         EXPECT_EQ(fread(report, 1, sizeof report, pipe), 0u);
@@ -77,7 +106,126 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
         fs::remove(dir / "err");
         EXPECT_EQ(readFile(dir / "m.qrx"), "previous record\n");
         EXPECT_EQ(fileCount(), files);
+        EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
     }
+    fs::remove_all(dir);
+}
+
+// Targets that are not a plain new file: each is written through or replaced whole, never turned into
+// something else, and a signal while the record waits beside its target leaves nothing behind.
+TEST(HostileInput, OutputTargetsKeepWhatTheyAre) {
+    std::string dirName = (fs::temp_directory_path() / "korlix-targets-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dirName.data()), nullptr);
+    const fs::path dir = dirName;
+    const std::string model = (fs::path(KORLIX_SOURCE_DIR) / "examples/flexray_demo.json").string();
+    const auto build = [&](const std::string& target, const std::string& redirect = ">/dev/null") {
+        const std::string cmd = std::string("exec ") + KORLIX_HOST_TOOL_PATH + " build " + model +
+                                " --module " + KORLIX_MODULE_PATH + " -o '" + target + "' " + redirect;
+        return std::system(cmd.c_str());
+    };
+    const std::string longName = (dir / std::string(255, 'n')).string();  // NAME_MAX
+    std::ofstream(dir / "real") << "old\n";
+    fs::create_symlink(dir / "real", dir / "link");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int reader = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+
+    for (const std::string& target :
+         {longName, std::string("/dev/null"), (dir / "link").string(), (dir / "fifo").string()}) {
+        SCOPED_TRACE(target);
+        EXPECT_EQ(build(target), 0);
+    }
+    EXPECT_EQ(readFile(longName).rfind("# KORLIX code-generation record\n", 0), 0u);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(readFile(dir / "real"), readFile(longName));
+    char head[32] = {};
+    EXPECT_EQ(read(reader, head, 31), 31);
+    EXPECT_STREQ(head, "# KORLIX code-generation record");
+    close(reader);
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+    // The report goes to a FIFO nobody reads: the tool waits in front of it with the record prepared
+    // beside its target, and is ended there.
+    ASSERT_EQ(mkfifo((dir / "stuck").c_str(), 0600), 0);
+    const int stuck = open((dir / "stuck").c_str(), O_RDONLY | O_NONBLOCK);
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        std::ofstream(dir / "out.qrx") << "old\n";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // The trace makes the report larger than the FIFO holds.
+            const std::string cmd = std::string("exec ") + KORLIX_HOST_TOOL_PATH + " build " + model +
+                                    " --json --trace --module " + KORLIX_MODULE_PATH + " -o " +
+                                    (dir / "out.qrx").string() + " >" + (dir / "stuck").string();
+            execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto temps = [&] {
+            int n = 0;
+            for (const auto& entry : fs::directory_iterator(dir)) {
+                n += entry.path().filename().string().rfind(".korlix-host.", 0) == 0 ? 1 : 0;
+            }
+            return n;
+        };
+        for (int i = 0; i < 500 && temps() == 0; ++i) {
+            usleep(10000);
+        }
+        EXPECT_EQ(temps(), 1);
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(temps(), 0);
+        EXPECT_EQ(readFile(dir / "out.qrx"), "old\n");
+        char drain[65536];
+        while (read(stuck, drain, sizeof drain) > 0) {
+        }
+    }
+    close(stuck);
+    fs::remove_all(dir);
+}
+
+// A small model file cannot make the tool take gigabytes: a block asking for a million ports gets an error
+// naming the model's limit, and a 4 MiB block name is printed once, not used to pad every row.
+TEST(HostileInput, CostIsBoundedWhateverTheModelAsks) {
+    std::string dirName = (fs::temp_directory_path() / "korlix-cost-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dirName.data()), nullptr);
+    const fs::path dir = dirName;
+    const std::string pack =
+        R"({"name": "p", "maskType": "FlexRayPackPDU", "parameters": {"MaskType": "FlexRayPackPDU",
+        "ConfigValid": "1", "PduLabel": "x", "PduLength": "8", "NumberOfSignals": "1048575", "SignalsDTypes": "uint8",
+        "SignalsOffsets": "0", "SignalsEndianess": "0", "VXLInitFile": "a", "VXLFile": "b"}})";
+    const std::string longName(4u << 20, 'n');
+    struct Case {
+        std::string model;
+        std::string expected;  // in the report
+        std::size_t maxReport;
+    };
+    const Case cases[] = {
+        {R"({"hostLimits": {"maxPorts": 1048576}, "blocks": [)" + pack + "]}",
+         "the model's blocks would have more than 65536 ports in all (this block asked for 1048575)", 4096},
+        {R"({"blocks": [{"name": ")" + longName +
+             R"(", "maskType": "KORLIXConfig"}, {"name": "a"}, {"name": "b"}]})",
+         "3 blocks, 3 with an error", longName.size() + 4096},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(dir / "m.json") << c.model;
+        const std::string cmd = std::string(KORLIX_HOST_TOOL_PATH) + " check " + (dir / "m.json").string() +
+                                " --module " + KORLIX_MODULE_PATH;
+        FILE* pipe = popen(cmd.c_str(), "r");
+        std::string report;
+        char buffer[65536];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            report.append(buffer, n);
+        }
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_NE(report.find(c.expected), std::string::npos) << report.substr(0, 2000);
+        EXPECT_LT(report.size(), c.maxReport);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 256L * 1024);  // KiB
     fs::remove_all(dir);
 }
 

@@ -283,14 +283,16 @@ TEST_F(Protocol, RecordFileHasAHeaderAndOneSectionPerBlockWithARecord) {
     quonix::BlockInstance& first = initialize("Network \"config\"");
     callback(first, 119);
     const quonix::BlockInstance& silent = run({}, {119});
-    const quonix::BlockInstance& last = run({{"OnQRX", "text |text x\\n\\n"}}, {119});
+    // A text that looks like a section line stays a text: the real section line counts its bytes.
+    const quonix::BlockInstance& last =
+        run({{"OnQRX", "text |text # block \"b1\" handle 9 bytes 2\\nx\\n"}}, {119});
     const std::string expected =
-        "# KORLIX code-generation record\n# model \"test_model\"\n\n"
-        "# block \"Network \\\"config\\\"\" handle 1.0001\n"
+        "# KORLIX code-generation record\n# model \"test\\x1b[2J\\nmodel\"\n\n"
+        "# block \"Network \\\"config\\\"\" handle 1.0001 bytes 117\n"
         "KORLIXSFunParameters {\n        MaskType         \"KORLIXConfig\"\n      }\n"
         "NumIWorkDefines 1\nIWorkDefine {\nName \"Prev\"\n}\n\n"
-        "# block \"b3\" handle 3.0001\n\nx\n\n";
-    EXPECT_EQ(quonix::renderRecordFile("test_model", {&first, &silent, nullptr, &last}), expected);
+        "# block \"b3\" handle 3.0001 bytes 33\n\n# block \"b1\" handle 9 bytes 2\nx\n";
+    EXPECT_EQ(quonix::renderRecordFile("test\x1b[2J\nmodel", {&first, &silent, nullptr, &last}), expected);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 //   param NAME               error "NAME=<text>", "NAME holds no text" or "NAME missing"
 //   simmode                  error "simulation mode N"
 //   error TEXT, raise TEXT, throw     error status, zupErrMsgTxt, an escaping std::runtime_error
+//   crash                    ends the process (abort), as a module with a fatal defect would
 //   text TEXT                the line writer, "\n" in TEXT standing for a line end
 //   pair KIND NAME TYPE ROWS COLS V...     the pair writer, values stored as the kind says
 //   nullpair KIND NAME TYPE ROWS COLS      the pair writer with a null value
@@ -193,6 +194,8 @@ bool runAction(HostBlock* S, const std::string& action) {
         return setError(S, rest);
     } else if (word == "raise") {
         zupErrMsgTxt(rest.c_str());
+    } else if (word == "crash") {
+        std::abort();
     } else if (word == "throw") {
         throw std::runtime_error("thrown by the test module");
     } else if (word == "simmode") {

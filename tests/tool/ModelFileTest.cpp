@@ -79,7 +79,14 @@ TEST(ModelFile, RefusesBadFilesNamingThePlace) {
         {two + R"([{"do": "delete", "block": "C"}]})", "scenario[0].block: no block named \"C\" in the model"},
         {two + R"([{"do": "init"}]})", "scenario[0].do: \"init\" is not one of initialize, delete, set, simulate or generate; did you mean \"initialize\"?"},
         {two + R"([{"do": "initialize", "steps": 2}]})", "scenario[0].steps: unknown key"},
-        {two + R"([{"do": "simulate", "steps": -1}]})", "scenario[0].steps: must be a whole number from 0 to 1000000"},
+        {two + R"([{"do": "initialize"}, {"do": "simulate", "steps": -1}]})", "scenario[1].steps: must be a whole number from 0 to 1000000"},
+        {two + R"([{"do": "delete", "block": "B"}, {"do": "generate"}]})", "scenario[1].do: \"generate\" before any initialize: no block is set up yet; put an initialize step first"},
+        {two + R"([{"do": "simulate"}, {"do": "initialize"}]})", "scenario[0].do: \"simulate\" before any initialize: no block is set up yet; put an initialize step first"},
+        {two + R"([{"do": "initialize"}, {"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, )"
+               R"({"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, )"
+               R"({"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, )"
+               R"({"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}, {"do": "simulate", "steps": 1000000}]})",
+         "scenario[11].steps: the scenario's simulate steps call mdlOutputs 22000000 times by now (blocks times steps), more than the limit of 20000000"},
         {two + R"([{"do": "set"}]})", "scenario[0].block: missing required key"},
         {two + R"([{"do": "delete", "block": "A"}, {"do": "set", "block": "A"}]})", "scenario[1].block: block \"A\" was deleted by an earlier step"},
         {two + R"([{"do": "set", "block": "A", "remove": ["X", "Y"]}]})", "scenario[0].remove[1]: block \"A\" has no field \"Y\" to remove"},
@@ -149,9 +156,9 @@ TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
              "blocks": [{"name": "A", "parameters": {"Z": "on", "N": 3, "L": [1, 2]}, "sampleTime": 0.01},
                         {"name": "B", "executionSystem": {"errorText": "bad", "execSys": "rt"}}],
              "scenario": [{"do": "set", "block": "A", "parameters": {"Q": "x"}, "remove": ["N"], "sampleTime": 2},
-                          {"do": "simulate"}, {"do": "simulate", "steps": 3.0}, {"do": "delete", "block": "B"}]})",
+                          {"do": "initialize"}, {"do": "simulate"}, {"do": "simulate", "steps": 3.0}, {"do": "delete", "block": "B"}]})",
          "demo sizes-only ports 4; A 1.0001 - { Z=on N=# L=#} 0.01 2 '' '' 'wqm'; B 2.0001 - {} -1 2 'bad' 'rt' 'host'; "
-         "set 0 { Q=x} -N 2 10; simulate 0 {} - -99 10; simulate 0 {} - -99 3; delete 1 {} - -99 10"},
+         "set 0 { Q=x} -N 2 10; initialize 0 {} - -99 10; simulate 0 {} - -99 10; simulate 0 {} - -99 3; delete 1 {} - -99 10"},
     };
     // clang-format on
     for (const auto& [file, content, expected] : cases) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -96,6 +97,32 @@ std::size_t releaseHostMemory();
 std::size_t liveArrayCount();
 
 // ---------------------------------------------------------------------------------------------------------
+// Fault injection, for tests and scripts: the host counts the calls a module makes that have a failure answer
+// (array creation and copies, zvArrayToString, zvCalloc, field lookups, zupEvalString, zupGetVariable,
+// zupPutVariable, and in the block structure the port setters, the method dispatcher and the record writers)
+// and makes one of them fail. Calls the host makes itself, or that one host call makes inside another, are
+// not counted. Releases and plain queries of a live array cannot fail and are not counted either.
+
+enum class FaultMode {
+    Fail,   // the call answers its failure value (null, -1, a non-zero status, 0 from a structure function)
+    Raise,  // the call raises as zupErrMsgTxt does, with the text "injected fault in <call>"
+};
+
+// From now on, count calls from 1 and make call number `call` fail in `mode`; 0 disables. Resets the count.
+// The environment variable QUONIX_FAULT ("K:fail" or "K:raise") sets the same when the host starts.
+void injectFault(std::size_t call, FaultMode mode);
+// Calls counted since the last injectFault.
+std::size_t faultableCallCount();
+// The name of the call that was made to fail ("zupPutVariable", "callMethod"...), empty while none was.
+const std::string& injectedFaultCall();
+
+// A listener told about every callback the host is about to make into the module (the registration call as
+// "mdlInitializeSizes"), with the block's name; null removes it. For a driver that must name the block and
+// callback in which a module crashed.
+using CallbackListener = void (*)(const std::string& block, const char* callback);
+void setCallbackListener(CallbackListener listener);
+
+// ---------------------------------------------------------------------------------------------------------
 // A loaded module.
 
 class Module {
@@ -142,17 +169,38 @@ struct BlockSpec {
     bool deleted = false;  // ishandle gives 0, get_param fails
 };
 
+// Limits over all blocks of a model together, kept by the driver and shared by their BlockInstances: the
+// ports of one model update and the record of one code generation. Without them a small model file could make
+// the host hold gigabytes. A port setter or record writer that would pass a limit refuses (answers false or
+// 0) and the block's error names the limit, whatever the module reports.
+struct ModelBudget {
+    std::size_t maxPorts = 65536;            // inputs and outputs of all blocks
+    std::size_t maxRecordBytes = 16u << 20;  // texts and values handed to the record writers
+    std::size_t ports = 0;                   // in use; the driver resets it before a model update
+    std::size_t recordBytes = 0;             // in use; the driver resets it before a code generation
+};
+
 // Host-wide settings of one model update.
 struct HostSettings {
     bool sizesOnly = false;                // simulation mode 1
     int32_t maxPorts = 1024;               // port setters refuse a negative count or one above this
     bool supportsRegistrationHook = true;  // mark method 280 in every block structure
     bool provideSetNumModes = true;        // offer the setter of size field 22
+    ModelBudget* budget = nullptr;         // the model's limits; none when null
+    // A real host sets the block's error when it refuses a call (a port count, a record entry it cannot read,
+    // a call that failed), so that a module that simply returns on a refusal loses nothing unseen.
+    // korlix-host does the same; tests of a module's own reaction to a refusal leave it off.
+    bool refusalsAreErrors = false;
 };
 
 // One call a block's mdlQRX made to the record writers, as the report lists it:
 // {"text": "..."} or {"pair": {"kind", "name", "value", "dataTypeId", "rows", "columns"}}.
 using RecordEntry = nlohmann::json;
+
+// A name or text as one line of a terminal or of a comment line: a line end shows as \n, a tab as \t, a
+// carriage return as \r, any other control character (DEL included) as \xNN; all else stays as it is. The
+// one escaper for names and texts that reach a terminal or a record-file comment line.
+std::string escapeControls(std::string_view text);
 
 // Renders one pair as a line of the record file: name, a blank, the value (texts quoted, with a double quote
 // and a backslash escaped by a backslash; numbers in shortest decimal form, vectors [a, b], matrices
@@ -217,6 +265,7 @@ class BlockInstance {
     std::vector<double> sizeVector_;
     std::vector<RecordEntry> record_;
     int32_t writerResult_ = 1;
+    std::optional<std::string> hostError_;  // the host's own error for the running callback (a refusal)
     friend struct BlockInstanceAccess;
 };
 
@@ -253,8 +302,8 @@ class Model : public ModelQueries {
 };
 
 // Renders the record file: a header naming the model, then for every block with a non-empty record, in the
-// order given, a section naming the block and its handle that holds its texts as handed over and its pairs
-// rendered by renderRecordPair.
+// order given, a section line naming the block, its handle and the byte length of its entries, then those
+// entries: its texts as handed over and its pairs rendered by renderRecordPair.
 std::string renderRecordFile(const std::string& modelName, const std::vector<const BlockInstance*>& blocks);
 
 }  // namespace quonix

@@ -53,18 +53,36 @@ bool asInt32(double value, int32_t& out) {
 // ---------------------------------------------------------------------------------------------------------
 // Callbacks.
 
+// When the host's method dispatcher fails to answer the block handle, the block cannot be found: every
+// callback reports that as the block's error rather than taking 0.0 for a handle and silently doing nothing
+// (or, in mdlInitializeSizes, setting up an object under a handle that names no block).
+constexpr const char* kNoHandle =
+    "Cannot find the KORLIX block: the host call for its block handle (callMethod) failed";
+
+bool handleOrReport(HostBlock* S, double& handle) {
+    if (!getBlockHandle(S, handle)) {
+        setErrorStatus(S, kNoHandle);
+        return false;
+    }
+    return true;
+}
+
 // Every callback but mdlInitializeSizes runs only for a block whose object exists. When it does not (the
 // block's size set-up reported an error and the host called again anyway) the callback does nothing: the
 // block already carries its error, and a second text would only hide the first.
 BaseFcn* findObject(HostBlock* S) {
-    return registry::find(getBlockHandle(S));
+    double handle = 0.0;
+    return handleOrReport(S, handle) ? registry::find(handle) : nullptr;
 }
 
 void mdlInitializeSizes(HostBlock* S) {
     setWorkSizes(S, WorkVectors{});
     setNumModes(S, 0);
 
-    const double handle = getBlockHandle(S);
+    double handle = 0.0;
+    if (!handleOrReport(S, handle)) {
+        return;
+    }
     removeStaleBlocks();
     BaseFcn* obj = registry::find(handle);
     if (obj == nullptr) {
@@ -90,7 +108,10 @@ void mdlInitializeSizes(HostBlock* S) {
 }
 
 void mdlInitializeSampleTimes(HostBlock* S) {
-    const double handle = getBlockHandle(S);
+    double handle = 0.0;
+    if (!handleOrReport(S, handle)) {
+        return;
+    }
     BaseFcn* obj = registry::find(handle);
     if (obj == nullptr) {
         return;
@@ -234,9 +255,16 @@ void registerCallbacks(HostBlock* S) {
     S->mdlQRX = &mdlQRX;
 }
 
+// The size vector is the answer of the registration call: when the host cannot create it, the call raises
+// like every other registration failure, instead of returning with an empty result slot the host would read
+// as no sizes at all.
 void storeSizeVector(HostBlock* S, zvArray* left[]) {
-    zvArray* sizes = left != nullptr ? zvCreateDoubleMatrix(HB_SIZE_FIELD_COUNT, 1, zvREAL) : nullptr;
-    double* out = sizes != nullptr ? zvGetPr(sizes) : nullptr;
+    HostArray sizes(left != nullptr ? zvCreateDoubleMatrix(HB_SIZE_FIELD_COUNT, 1, zvREAL) : nullptr);
+    if (left != nullptr && sizes == nullptr) {
+        raiseArgumentError("%s could not create its size vector (zvCreateDoubleMatrix failed)",
+                           kSelfDescription);
+    }
+    double* out = sizes != nullptr ? zvGetPr(sizes.get()) : nullptr;
     if (out != nullptr) {
         for (int i = 0; i < HB_SIZE_FIELD_COUNT; ++i) {
             out[i] = static_cast<double>(S->sizes[i]);
@@ -250,7 +278,7 @@ void storeSizeVector(HostBlock* S, zvArray* left[]) {
         out[HB_SIZE_OPTIONS] = static_cast<double>(getOptions(S));
     }
     if (left != nullptr) {
-        left[0] = sizes;
+        left[0] = sizes.release();  // the host owns the result slot
     }
 }
 

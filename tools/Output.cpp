@@ -121,9 +121,21 @@ long nextCodePoint(const std::string& text, std::size_t& i) {
     return cp;
 }
 
+// A text member as it is; "" when it is missing or no text.
+std::string raw(const Json& j, const char* key) {
+    return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
+}
+
+std::string warningLine(const Json& w) {
+    const std::string path = raw(w, "path");
+    return (path.empty() ? std::string() : path + ": ") + raw(w, "message");
+}
+
+}  // namespace
+
 // Text for an XML attribute or element: markup characters and line ends as entities, other control
 // characters as \xNN (XML cannot hold them), bytes that are no valid UTF-8 as U+FFFD.
-std::string xml(const std::string& text) {
+std::string escapeMarkup(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
@@ -154,18 +166,6 @@ std::string xml(const std::string& text) {
     }
     return out;
 }
-
-// A text member as it is; "" when it is missing or no text.
-std::string raw(const Json& j, const char* key) {
-    return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
-}
-
-std::string warningLine(const Json& w) {
-    const std::string path = raw(w, "path");
-    return (path.empty() ? std::string() : path + ": ") + raw(w, "message");
-}
-
-}  // namespace
 
 TableWriter::TableWriter(std::string model) : model_(std::move(model)) {
     rows_.push_back({"block", "mask type", "inputs", "outputs", "sample time", "status"});
@@ -264,10 +264,10 @@ std::string renderJunit(const std::vector<Json>& results) {
             }
             ++tests;
             ++errors;
-            cases += "    <testcase classname=\"" + xml(suite) +
+            cases += "    <testcase classname=\"" + escapeMarkup(suite) +
                      "\" name=\"model file\">\n      <error message=\"" +
-                     xml(raw(result, "file") + ": the model file cannot be used") + "\">" + xml(detail) +
-                     "</error>\n    </testcase>\n";
+                     escapeMarkup(raw(result, "file") + ": the model file cannot be used") + "\">" +
+                     escapeMarkup(detail) + "</error>\n    </testcase>\n";
         }
         // Warnings by block name; those of no block belong to the suite.
         std::map<std::string, std::vector<std::string>> byBlock;
@@ -281,32 +281,33 @@ std::string renderJunit(const std::vector<Json>& results) {
             std::string out = indent + "<properties>\n";
             std::string plain;
             for (const std::string& line : lines) {
-                out += indent + "  <property name=\"warning\" value=\"" + xml(line) + "\"/>\n";
+                out += indent + "  <property name=\"warning\" value=\"" + escapeMarkup(line) + "\"/>\n";
                 plain += "warning: " + line + "\n";
             }
-            return out + indent + "</properties>\n" + indent + "<system-out>" + xml(plain) +
+            return out + indent + "</properties>\n" + indent + "<system-out>" + escapeMarkup(plain) +
                    "</system-out>\n";
         };
         for (const Json& b : result.value("blocks", Json::array())) {
             const std::string name = raw(b, "name");
             ++tests;
-            cases += "    <testcase classname=\"" + xml(suite) + "\" name=\"" + xml(name) + "\">\n";
+            cases += "    <testcase classname=\"" + escapeMarkup(suite) + "\" name=\"" + escapeMarkup(name) +
+                     "\">\n";
             if (b.value("deleted", false)) {
                 ++skipped;
                 cases += "      <skipped message=\"deleted by the scenario\"/>\n";
             } else if (b.contains("error") && b["error"].is_string()) {
                 ++failures;
                 const std::string callback = raw(b, "errorCallback");
-                cases += "      <failure type=\"" + xml(callback) + "\" message=\"" +
-                         xml("error in " + callback + ": " + raw(b, "error")) + "\">" + xml(raw(b, "error")) +
-                         "</failure>\n";
+                cases += "      <failure type=\"" + escapeMarkup(callback) + "\" message=\"" +
+                         escapeMarkup("error in " + callback + ": " + raw(b, "error")) + "\">" +
+                         escapeMarkup(raw(b, "error")) + "</failure>\n";
             }
             if (auto it = byBlock.find(name); it != byBlock.end()) {
                 cases += notes(it->second, "      ");
             }
             cases += "    </testcase>\n";
         }
-        suites += "  <testsuite name=\"" + xml(suite) + "\" tests=\"" + std::to_string(tests) +
+        suites += "  <testsuite name=\"" + escapeMarkup(suite) + "\" tests=\"" + std::to_string(tests) +
                   "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
                   "\" skipped=\"" + std::to_string(skipped) + "\">\n" + notes(byBlock[""], "    ") + cases +
                   "  </testsuite>\n";

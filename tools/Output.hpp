@@ -64,6 +64,10 @@ std::string renderJson(const nlohmann::ordered_json& report);
 // - a PendingFile that is destroyed uncommitted removes its temporary file, and so does SIGINT, SIGTERM or
 //   SIGHUP while a temporary file exists (the signal then ends the tool as it would have).
 // Failures give false and a message naming the target as `what` ("the record file").
+// Text for XML and HTML: markup characters as entities, newlines as character references, other control
+// characters as \xNN, bytes that are no valid UTF-8 as U+FFFD.
+std::string escapeMarkup(const std::string& text);
+
 // A temporary file beside `target` (in its directory, under a short name), which a SIGINT, SIGTERM or SIGHUP
 // removes until removeTemp forgets it; its descriptor, or -1 with errno set.
 int createTempBeside(const std::string& target, std::string& temp, int& slot);

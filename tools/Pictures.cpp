@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Output.hpp"
 #include "quonix/host.hpp"
 
 namespace korlix_host {
@@ -16,30 +17,6 @@ using Json = nlohmann::ordered_json;
 
 // Bytes of a PDU drawn bit by bit; a longer PDU is drawn up to here and said to go on.
 constexpr std::int64_t kMaxDrawnBytes = 256;
-
-std::string html(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string text(const Json& j, const char* key) {
     const auto it = j.find(key);
@@ -114,7 +91,7 @@ std::string pduLayout(const Json& block) {
             owners[static_cast<std::size_t>(bit)].push_back(s);
         }
     }
-    std::string out = "<h3>" + html(text(block, "name")) + ": PDU of " + std::to_string(length) +
+    std::string out = "<h3>" + escapeMarkup(text(block, "name")) + ": PDU of " + std::to_string(length) +
                       " bytes</h3>\n<table class=\"pdu\"><tr><th>byte</th>";
     for (int bit = 7; bit >= 0; --bit) {
         out += "<th>" + std::to_string(bit) + "</th>";
@@ -167,11 +144,11 @@ std::string blockDrawing(const Json& block, int x, int y) {
     std::string out = "<g transform=\"translate(" + std::to_string(x) + "," + std::to_string(y) + ")\">";
     out += "<rect x=\"90\" y=\"0\" width=\"140\" height=\"" + std::to_string(height) + "\" class=\"" +
            (failed ? "box failed" : "box") + "\"/>";
-    out += "<text x=\"160\" y=\"16\" class=\"name\">" + html(text(block, "name")) + "</text>";
+    out += "<text x=\"160\" y=\"16\" class=\"name\">" + escapeMarkup(text(block, "name")) + "</text>";
     const auto stubs = [&out](const Json& list, bool input) {
         for (std::size_t i = 0; i < list.size() && i < 12; ++i) {
             const int py = 34 + static_cast<int>(i) * 18;
-            const std::string label = html(portLabel(list[i]));
+            const std::string label = escapeMarkup(portLabel(list[i]));
             out += input ? "<line x1=\"70\" y1=\"" + std::to_string(py) + "\" x2=\"90\" y2=\"" +
                                std::to_string(py) + "\"/><text x=\"68\" y=\"" + std::to_string(py + 4) +
                                "\" class=\"in\">" + label + "</text>"
@@ -211,7 +188,7 @@ std::string renderHtml(const Json& report) {
     const Json& blocks = report.value("blocks", Json::array());
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>KORLIX model " +
-        html(model) +
+        escapeMarkup(model) +
         "</title>\n<style>\n"
         "body{font-family:sans-serif;margin:1.5em;color:#222}table{border-collapse:collapse;margin:.5em 0}"
         "td,th{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top}"
@@ -222,12 +199,12 @@ std::string renderHtml(const Json& report) {
         "text.in{text-anchor:end}"
         "svg line{stroke:#333}rect.box{fill:#eef;stroke:#333}rect.failed{fill:#fdd;stroke:#c00}\n"
         "</style>\n</head>\n<body>\n<h1>Model " +
-        html(model) + "</h1>\n";
+        escapeMarkup(model) + "</h1>\n";
     const Json summary = report.value("summary", Json::object());
     out += "<table class=\"summary\">";
     for (const auto& [key, value] : summary.items()) {
-        out += "<tr><th>" + html(key) + "</th><td>" +
-               html(value.is_string() ? value.get<std::string>() : value.dump()) + "</td></tr>";
+        out += "<tr><th>" + escapeMarkup(key) + "</th><td>" +
+               escapeMarkup(value.is_string() ? value.get<std::string>() : value.dump()) + "</td></tr>";
     }
     out +=
         "</table>\n<h2>Blocks</h2>\n<table class=\"blocks\">\n<tr><th>name</th><th>mask "
@@ -237,19 +214,19 @@ std::string renderHtml(const Json& report) {
         const bool failed = !block.value("error", Json()).is_null();
         const Json& st = block.value("sampleTime", Json::object());
         out += std::string("<tr class=\"block") + (failed ? " failed" : "") + "\"><td>" +
-               html(text(block, "name")) + "</td><td>" + html(text(block, "maskType")) + "</td><td>" +
-               html(ports(block["inputs"])) + "</td><td>" + html(ports(block["outputs"])) + "</td><td>" +
-               st.value("period", Json()).dump() + ", " + st.value("offset", Json()).dump() + "</td><td>" +
-               (failed ? html(text(block, "errorCallback") + ": " + text(block, "error"))
+               escapeMarkup(text(block, "name")) + "</td><td>" + escapeMarkup(text(block, "maskType")) +
+               "</td><td>" + escapeMarkup(ports(block["inputs"])) + "</td><td>" +
+               escapeMarkup(ports(block["outputs"])) + "</td><td>" + st.value("period", Json()).dump() +
+               ", " + st.value("offset", Json()).dump() + "</td><td>" +
+               (failed ? escapeMarkup(text(block, "errorCallback") + ": " + text(block, "error"))
                 : block.value("deleted", false) ? "deleted"
                                                 : "ok") +
                "</td></tr>\n";
     }
     out += "</table>\n";
     for (const Json& warning : report.value("warnings", Json::array())) {
-        out +=
-            "<p class=\"warning\">warning: " + html(text(warning, "path") + ": " + text(warning, "message")) +
-            "</p>\n";
+        out += "<p class=\"warning\">warning: " +
+               escapeMarkup(text(warning, "path") + ": " + text(warning, "message")) + "</p>\n";
     }
     // The diagram: three blocks a row.
     const int columns = 3, cellWidth = 380;
@@ -290,7 +267,7 @@ std::string renderHtml(const Json& report) {
         for (const Json& entry : record) {
             lines += recordLine(entry);
         }
-        out += "<h3>" + html(text(block, "name")) + "</h3>\n<pre>" + html(lines) + "</pre>\n";
+        out += "<h3>" + escapeMarkup(text(block, "name")) + "</h3>\n<pre>" + escapeMarkup(lines) + "</pre>\n";
     }
     return out + "</body>\n</html>\n";
 }

@@ -19,13 +19,13 @@ struct FaultState {
 
     FaultState() {
         // QUONIX_FAULT=K:fail or K:raise; anything else leaves injection off.
-        const char* spec = std::getenv("QUONIX_FAULT");
-        if (spec == nullptr) {
+        const char* setting = std::getenv("QUONIX_FAULT");
+        if (setting == nullptr) {
             return;
         }
         char* end = nullptr;
-        const unsigned long long call = std::strtoull(spec, &end, 10);
-        if (end == spec || *end != ':') {
+        const unsigned long long call = std::strtoull(setting, &end, 10);
+        if (end == setting || *end != ':') {
             return;
         }
         if (std::strcmp(end + 1, "fail") == 0) {

@@ -94,15 +94,15 @@ def main():
     tool, module, *models = sys.argv[1:]
     with tempfile.TemporaryDirectory() as work:
         for model in models:
-            spec = json.loads(pathlib.Path(model).read_text())
-            blocks = spec["blocks"]
+            model_file = json.loads(pathlib.Path(model).read_text())
+            blocks = model_file["blocks"]
             p = page(tool, module, model, work)
-            expect(p.title == "KORLIX model " + spec.get("model", ""), f"{model}: title {p.title!r}")
+            expect(p.title == "KORLIX model " + model_file.get("model", ""), f"{model}: title {p.title!r}")
             expect(p.rows == len(blocks), f"{model}: {p.rows} block rows for {len(blocks)} blocks")
             expect(p.svg == 1, f"{model}: one diagram")
             dom = rendered(pathlib.Path(work) / "out.html")
             if dom is not None:
-                expect(f"<title>KORLIX model {spec.get('model', '')}</title>" in dom, f"{model}: title in the browser")
+                expect(f"<title>KORLIX model {model_file.get('model', '')}</title>" in dom, f"{model}: title in the browser")
                 expect(len(re.findall(r'<tr class="block', dom)) == len(blocks), f"{model}: block rows in the browser")
             pdus = [b for b in blocks if b.get("maskType") in ("FlexRayPackPDU", "FlexRayUnpackPDU")]
             expect(p.layouts <= len(pdus) and (p.layouts > 0 or not pdus or "error" in model),

@@ -278,6 +278,7 @@ TEST(RecordWriter, ChecksMessagesAndWhatReachesTheHost) {
         {PAIR(10, "C", kImOnly, 0, 1, 2), 0, kNull}, {PAIR(6, "W", &kOne, 6, 0, 0), 0, "", "6 W=1 6 1x1", 0},
         {SETTINGS(-2, 1, "A", "x"), 0}, {SETTINGS(1, 1, "T", "x"), 7, "", "SFcnParamSettings {", 7},
         {SETTINGS(1, 7, "Indexes", kIdx, 3, 6), 1, "", "SFcnParamSettings {|7 Indexes=[1,2,3] 6 3x1|}"},
+        {SETTINGS(2, 8, "M", kIdx, 1, 3, 6, 1, "T", "x"), 1, "", "SFcnParamSettings {|8 M=[[1,2,3]] 6 1x3|1 T=\"x\" 0 1x1|}"},
         {SETTINGS(4, 1, "T", "on", 3, "D", 2.5, 4, "V", kRe, 2, 5, "M", kRe, 1, 2), 1, "",
          "SFcnParamSettings {|1 T=\"on\" 0 1x1|3 D=2.5 0 1x1|4 V=[1.5,-2.0] 0 2x1|5 M=[[1.5,-2.0]] 0 1x2|}"},
         {SETTINGS(1, 9, "C", kRe, kIm, 2, 0x10000), 1, "",

@@ -151,7 +151,7 @@ int32_t writeParamRecord(HostBlock* S, const RecordTable& table, ErrorBuffer& bu
 }
 
 bool checkTwoParams(HostBlock* S, ErrorBuffer& buffer) {
-    setExpectedNumSFcnParams(S, 2);
+    setSizeField(S, HB_SIZE_NUM_SFCN_PARAMS, 2);
     const int32_t passed = getNumSFcnParams(S);
     if (passed != 2) {
         buffer.reportf(S, "2 input args expected, %d passed", static_cast<int>(passed));
@@ -192,22 +192,22 @@ void setTriggerInput(HostBlock* S, int32_t port) {
 }
 
 void setWorkSizes(HostBlock* S, WorkVectors work) {
-    setNumSampleTimes(S, 1);
-    setNumIWork(S, work.iwork);
-    setNumRWork(S, work.rwork);
-    setNumPWork(S, work.pwork);
-    setNumNonsampledZCs(S, 0);
+    setSizeField(S, HB_SIZE_NUM_SAMPLE_TIMES, 1);
+    setSizeField(S, HB_SIZE_NUM_IWORK, work.iwork);
+    setSizeField(S, HB_SIZE_NUM_RWORK, work.rwork);
+    setSizeField(S, HB_SIZE_NUM_PWORK, work.pwork);
+    setSizeField(S, HB_SIZE_NUM_NONSAMPLED_ZCS, 0);
 }
 
 void closingSetup(HostBlock* S, WorkVectors work, ModesField modes) {
-    setNumContStates(S, 0);
-    setNumDiscStates(S, 0);
+    setSizeField(S, HB_SIZE_NUM_CONT_STATES, 0);
+    setSizeField(S, HB_SIZE_NUM_DISC_STATES, 0);
     setWorkSizes(S, work);
     if (modes != ModesField::Direct) {
         setNumModesThroughHost(S, 0);
     }
     if (modes != ModesField::SetterOnly) {
-        setNumModes(S, 0);
+        setSizeField(S, HB_SIZE_NUM_MODES, 0);
     }
     setSFcnParamNotTunable(S, 0);
     setSFcnParamNotTunable(S, 1);

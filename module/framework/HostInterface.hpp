@@ -29,42 +29,16 @@ using HostText = std::unique_ptr<char, HostTextRelease>;
 inline int32_t getSizeField(const HostBlock* S, int field) {
     return S->sizes[field];
 }
+// Every size field is set through this one function, named by its HostBlockSizeField index.
 inline void setSizeField(HostBlock* S, int field, int32_t value) {
     S->sizes[field] = value;
 }
 
-inline void setNumContStates(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_CONT_STATES] = n;
-}
-inline void setNumDiscStates(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_DISC_STATES] = n;
-}
-inline void setNumSampleTimes(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_SAMPLE_TIMES] = n;
-}
-inline void setNumIWork(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_IWORK] = n;
-}
-inline void setNumRWork(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_RWORK] = n;
-}
-inline void setNumPWork(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_PWORK] = n;
-}
-inline void setNumNonsampledZCs(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_NONSAMPLED_ZCS] = n;
-}
-inline void setNumModes(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_MODES] = n;
-}
 // Size field 22 through the host's own setter, when the structure offers one; nothing otherwise.
 inline void setNumModesThroughHost(HostBlock* S, int32_t n) {
     if (S->setNumModes != nullptr) {
         S->setNumModes(S, n);
     }
-}
-inline void setExpectedNumSFcnParams(HostBlock* S, int32_t n) {
-    S->sizes[HB_SIZE_NUM_SFCN_PARAMS] = n;
 }
 inline int32_t getNumInputPorts(const HostBlock* S) {
     return S->sizes[HB_SIZE_NUM_INPUTS];

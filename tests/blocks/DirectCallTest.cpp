@@ -98,7 +98,7 @@ TEST(BlockState, ErrorInjectionCountAndListSurviveFailedSetUps) {
         EXPECT_EQ(status(inst.block()), error);
         // The record goes through a block with its work element registered, as after a full set-up.
         quonix::BlockInstance out = hostBlock(kInject, "");
-        korlix::setNumIWork(&out.block(), 1);
+        korlix::setSizeField(&out.block(), HB_SIZE_NUM_IWORK, 1);
         out.beginRecordCapture();
         block->writeQRXRecord(&out.block());
         out.endRecordCapture();

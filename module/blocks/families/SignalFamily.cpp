@@ -58,10 +58,10 @@ bool chooseDataType(HostBlock* S, BaseFcn& block, bool useCoded, ErrorBuffer& bu
 }
 
 void closingSetup(HostBlock* S) {
-    setNumContStates(S, 0);
-    setNumDiscStates(S, 0);
+    setSizeField(S, HB_SIZE_NUM_CONT_STATES, 0);
+    setSizeField(S, HB_SIZE_NUM_DISC_STATES, 0);
     setWorkSizes(S, WorkVectors{});
-    setNumModes(S, 0);
+    setSizeField(S, HB_SIZE_NUM_MODES, 0);
     setOptions(S, HB_OPTIONS_SIGNAL_BLOCK);
 }
 

@@ -77,7 +77,7 @@ BaseFcn* findObject(HostBlock* S) {
 
 void mdlInitializeSizes(HostBlock* S) {
     setWorkSizes(S, WorkVectors{});
-    setNumModes(S, 0);
+    setSizeField(S, HB_SIZE_NUM_MODES, 0);
 
     double handle = 0.0;
     if (!handleOrReport(S, handle)) {

@@ -1,15 +1,16 @@
-// What the block tests share: a complete dialog per mask type, edits of it written as short texts, and
-// compact views of a block's ports, closing set-up and record calls.
+// What the block tests share: the realistic dialog of each mask type, dialog changes as plain data, and the
+// block's ports and closing set-up in the form the host's report gives them.
 #pragma once
 
-#include <map>
-#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "HostFixture.hpp"
 
 namespace korlix_test {
+
+using Json = nlohmann::ordered_json;
 
 // clang-format off
 const char* const kCfg = "KORLIXConfig";         const char* const kCommit = "KORLIXCommitFrame";
@@ -21,144 +22,143 @@ const char* const kRP = "FlexRayReadPDU";        const char* const kWP = "FlexRa
 const char* const kPack = "FlexRayPackPDU";      const char* const kUnpack = "FlexRayUnpackPDU";
 // clang-format on
 
-// Edits a dialog: "Name=text" sets a field (adding it when not there), "-Name" removes it, "~Name" leaves
-// it without text; edits are separated by ';'.
-inline Params edited(Params params, const std::string& edits) {
-    std::istringstream in(edits);
-    for (std::string item; std::getline(in, item, ';');) {
-        const bool bare = item.starts_with('-') || item.starts_with('~');
-        const std::string name = bare ? item.substr(1) : item.substr(0, item.find('='));
+// A group of cases from a case file under tests/blocks.
+inline Json caseGroup(const std::string& file, const std::string& group) {
+    std::ifstream in(std::string(KORLIX_SOURCE_DIR "/tests/blocks/") + file);
+    return Json::parse(in).at(group);
+}
+
+// The mask type's realistic dialog changed by one update: "set" gives fields their text (adding those not
+// there), "remove" drops fields, "noText" leaves fields without text.
+inline Params changedDialog(const std::string& maskType, const Json& update) {
+    Params params = realisticDialog(maskType);
+    const auto drop = [&params](const std::string& name) {
         std::erase_if(params, [&name](const auto& field) { return field.first == name; });
-        if (!item.starts_with('-') && !name.empty()) {
-            params.emplace_back(name, item.starts_with('~') ? kNoText : item.substr(name.size() + 1));
+    };
+    const Json none = Json::object();
+    for (const auto& [name, text] : update.contains("set") ? update["set"].items() : none.items()) {
+        const auto field =
+            std::find_if(params.begin(), params.end(), [&](const auto& f) { return f.first == name; });
+        if (field != params.end()) {
+            field->second = text.get<std::string>();
+        } else {
+            params.emplace_back(name, text.get<std::string>());
         }
+    }
+    for (const auto& name : update.contains("remove") ? update["remove"] : none) {
+        drop(name.get<std::string>());
+    }
+    for (const auto& name : update.contains("noText") ? update["noText"] : none) {
+        drop(name.get<std::string>());
+        params.emplace_back(name.get<std::string>(), kNoText);
     }
     return params;
 }
 
-// clang-format off
-inline Params fullDialog(const std::string& maskType) {
-    const std::string pdu = "ConfigValid=1;PduLabel=PDU_Body;PduLength=8;NumberOfSignals=3;SignalsDTypes=uint8 uint16 "
-        "boolean;SignalsOffsets=0 8 24;SignalsEndianess=0 0 1;VXLInitFile=fr_init;VXLFile=fr_pdu_pack";
-    const std::string sig = "ConfigValid=1;SignalName=EngineSpeed;SignalIndex=4;DataType=uint16;UseCoded=off;"
-        "EnableVPort=off;SignalGroupIndex=0;SignalGroupLabel=Motor;VXLInitFile=fr_init.kxt;VXLFile=fr_sig.kxt;";
-    const std::string frame = "ConfigValid=1;DeviceIndex=0;FrameIndex=7;AccessLevel=Coded;NumberOfSignals=3;"
-        "SignalsIndexes=2 5 9;SignalsDTypes=uint8 A_INT16 boolean;VXLInitFile=fr_init.kxt;VXLFile=fr_frame.kxt;";
-    const std::map<std::string, std::string> dialogs = {
-        {kCfg, "ConfigValid=1;BuildQW4400=on;BuildQW1400=off;BuildQW3400=off;VXLInitFile=init.vt;VXLFile=main.vt;"
-               "MaxIterations=50;DeviceIndex=0;PCIBus=3;PCISlot=7;StartBusComm=on;ErrorOut=on"},
-        {kCommit, "ConfigValid=1;TriggerType=edge;TriggerEdge=rising;FrameIndex=12;FrameLabel=BrakeFrame;"
-                  "VXLInitFile=init.vt;VXLFile=commit.vt;DeviceIndex=0"},
-        {kPoc, "DeviceIndex=1;StatusVar=POCState;CtrlIndex=2;ConfigValid=1;VXLInitFile=init.vt;VXLFile=status.vt"},
-        {kCycle, "DeviceIndex=1;ConfigValid=1;VXLInitFile=init.vt;VXLFile=status.vt"},
-        {kNet, "DeviceIndex=0;ConfigValid=1;NetworkAction=start;NetworkType=Channel A;TriggerEdge=falling;"
-               "VXLInitFile=init.vt;VXLFile=net.vt"},
-        {kInject, "ConfigValid=1;DeviceIndex=0;FrameLabel=SteerFrame;FrameIndex=4;ActionToPerform=disable;"
-                  "DisableFrameMethod=once;NumberOfSignals=3;SignalsIndexes=4 7 9;FrameTiming=mixed;"
-                  "VXLInitFile=init.vt;VXLFile=inject.vt"},
-        {kSR, sig + "EnableRSO=off"},
-        {kSW, sig + "EnableTSO=on"},
-        {kFR, frame + "FrameLabel=Status;EnableUSO=off;EnableVSO=off"},
-        {kFW, frame + "FrameLabel=Command;FrameTiming=cyclic;TriggerEdge=rising"},
-        {kRP, "ConfigValid=1;DeviceIndex=0;PduLabel=PDU_Engine;PduIndex=4;PduLength=8;EnableUSO=off;"
-              "EnableUpdtBit=off;SignalIndex=2;VXLInitFile=fr_init;VXLFile=fr_pdu_read"},
-        {kWP, "ConfigValid=1;DeviceIndex=1;PduLabel=PDU_Brake;PduIndex=7;PduLength=8;VXLInitFile=fr_init;"
-              "VXLFile=fr_pdu_write"},
-        {kPack, pdu},
-        {kUnpack, pdu},
-    };
-    return edited({{"MaskType", maskType}}, dialogs.at(maskType));
-}
-// clang-format on
-
-// Ports as "in{...} out{...}": each port "<data type id>x<width>", an input followed by F for direct
-// feedthrough and A for attribute bit 0x20 (other attribute bits as #<value>).
-inline std::string portShape(const HostBlock& b) {
-    std::string text = "in{";
-    for (int32_t i = 0; i < b.sizes[HB_SIZE_NUM_INPUTS]; ++i) {
-        const HostInputPort& p = b.inputs[i];
-        text += (i > 0 ? " " : "") + std::to_string(p.dataTypeId) + "x" + std::to_string(p.width);
-        text += p.directFeedThrough != 0 ? "F" : "";
-        if (p.attributes != 0) {
-            text += p.attributes == 0x20 ? "A" : "#" + std::to_string(p.attributes);
+// The block's ports as the report lists them, in short: the data type by name (by id where it has none), the
+// width, and feedthrough and attributes where they are set.
+inline Json ports(const quonix::BlockInstance& inst, const char* side) {
+    const Json report = inst.report(false);
+    Json shortPorts = Json::array();
+    for (const Json& port : report[side]) {
+        Json p = port["dataType"].is_null() ? Json{{"dataTypeId", port["dataTypeId"]}}
+                                            : Json{{"dataType", port["dataType"]}};
+        p["width"] = port["width"];
+        if (port.value("directFeedThrough", false)) {
+            p["directFeedThrough"] = true;
         }
+        if (port.value("attributes", 0) != 0) {
+            p["attributes"] = port["attributes"];
+        }
+        shortPorts.push_back(std::move(p));
     }
-    text += "} out{";
-    for (int32_t i = 0; i < b.sizes[HB_SIZE_NUM_OUTPUTS]; ++i) {
-        text += (i > 0 ? " " : "") + std::to_string(b.outputs[i].dataTypeId) + "x" +
-                std::to_string(b.outputs[i].width);
-    }
-    return text + "}";
+    return shortPorts;
 }
 
-// After the registration call: "-" when the sizes are still the host's presets, "i<n>r<n>p<n>" (work vector
-// lengths) after the common closing set-up (option word 0x280020, flag bit 0x100000 set and 0x680000 clear),
-// "sig" after the signal blocks' own (option word 0x80020, flags untouched, no work vectors).
-inline std::string closing(const HostBlock& b) {
-    const std::string work = "i" + std::to_string(b.sizes[HB_SIZE_NUM_IWORK]) + "r" +
-                             std::to_string(b.sizes[HB_SIZE_NUM_RWORK]) + "p" +
-                             std::to_string(b.sizes[HB_SIZE_NUM_PWORK]);
-    const auto options = static_cast<unsigned>(b.sizes[HB_SIZE_OPTIONS]);
-    const unsigned flags = static_cast<unsigned>(b.sizes[HB_SIZE_FLAGS]) & 0x780000u;
-    if (b.sizes[HB_SIZE_NUM_SAMPLE_TIMES] == 1 && options == 0x282020 && flags == 0x100000u) {
-        return work;
+// Which closing set-up the registration call ended with: "none" while the sizes are the host's presets,
+// "signal" after the signal blocks' own, "common" after the common one (with the work vector lengths).
+inline Json closing(const HostBlock& b) {
+    // The host ors HB_OPTION_REGISTERED in after every registration call.
+    const auto options = static_cast<unsigned>(b.sizes[HB_SIZE_OPTIONS]) ^ unsigned { HB_OPTION_REGISTERED };
+    const auto flags =
+        static_cast<unsigned>(b.sizes[HB_SIZE_FLAGS]) & (HB_FLAG_SETUP_DONE | HB_FLAGS_CLEARED_BY_SETUP);
+    const Json work = {b.sizes[HB_SIZE_NUM_IWORK], b.sizes[HB_SIZE_NUM_RWORK], b.sizes[HB_SIZE_NUM_PWORK]};
+    if (b.sizes[HB_SIZE_NUM_SAMPLE_TIMES] == 1 && options == HB_OPTIONS_BLOCK &&
+        flags == HB_FLAG_SETUP_DONE) {
+        return {{"setUp", "common"}, {"work", work}};
     }
-    if (options == 0x82020 && flags == 0 && work == "i0r0p0") {
-        return "sig";
+    const bool noWork = work == Json{0, 0, 0};
+    if (options == HB_OPTIONS_SIGNAL_BLOCK && flags == 0 && noWork) {
+        return {{"setUp", "signal"}};
     }
-    if (options == 0x2000 && flags == 0 && work == "i0r0p0") {
-        return "-";
+    if (options == 0 && flags == 0 && noWork) {
+        return {{"setUp", "none"}};
     }
-    std::ostringstream other;
-    other << std::hex << "options " << options << " flags " << flags << " " << work;
-    return other.str();
+    return {{"setUp", "other"}, {"options", options}, {"flags", flags}, {"work", work}};
 }
 
-// The record calls in order: a text as handed over, a pair as "kind/data type/rows x columns: line".
-inline std::vector<std::string> recordCalls(const quonix::BlockInstance& inst) {
-    std::vector<std::string> calls;
+// The record calls in order: a text as handed over (one of several lines as the list of its lines), a pair
+// with its kind, data type, shape and the line the record file gets.
+inline Json recordCalls(const quonix::BlockInstance& inst) {
+    Json calls = Json::array();
     for (const auto& entry : inst.record()) {
         if (entry.contains("text")) {
-            calls.push_back(entry["text"].get<std::string>());
+            const std::string text = entry["text"];
+            Json lines = Json::array();
+            for (std::size_t at = 0;;) {
+                const std::size_t end = text.find('\n', at);
+                lines.push_back(text.substr(at, end - at));
+                if (end == std::string::npos) {
+                    break;
+                }
+                at = end + 1;
+            }
+            calls.push_back(lines.size() == 1 ? Json(text) : lines);
             continue;
         }
         const auto& pair = entry["pair"];
-        calls.push_back(pair["kind"].dump() + "/" + pair["dataTypeId"].dump() + "/" + pair["rows"].dump() +
-                        "x" + pair["columns"].dump() + ": " + quonix::renderRecordPair(pair));
+        calls.push_back({{"kind", pair["kind"]},
+                         {"dataTypeId", pair["dataTypeId"]},
+                         {"rows", pair["rows"]},
+                         {"columns", pair["columns"]},
+                         {"line", quonix::renderRecordPair(pair)}});
     }
     return calls;
 }
 
-inline std::string missing(const std::string& name) {
-    return "Unable to find variable or field \"" + name + "\" in the s-function parameters";
-}
-
-// How the host presents a block beyond its dialog.
+// How the host presents a block beyond its dialog: what korlix_get_execsys2 answers as system type, the
+// S-function parameters passed, a parameter structure without data, the largest port count it takes.
 struct HostCase {
-    const char* sys = "host";  // what korlix_get_execsys2 answers as system type
-    int params = 2;            // S-function parameters passed
-    bool emptyStruct = false;  // a parameter structure without data
+    std::string sys = "host";
+    int params = 2;
+    bool emptyStruct = false;
     int maxPorts = 1024;
 };
+inline HostCase hostCase(const Json& host) {
+    return {host.value("sys", "host"), host.value("params", 2), host.value("emptyStruct", false),
+            host.value("maxPorts", 1024)};
+}
 
 class BlockFixture : public HostFixture {
   protected:
-    // Adds a block with the full dialog of its mask type and runs one model update per text in `updates`
-    // (separated by '|'), each with the edits of that text applied to the full dialog; an update written as
-    // "sizes:<edits>" runs in the host's sizes-only mode. The block object persists across the updates.
-    quonix::BlockInstance& run(const std::string& maskType, const std::string& updates,
-                               const HostCase& host = {}, double sampleTime = 0.01) {
-        quonix::BlockSpec& desc = addBlock(maskType, fullDialog(maskType), sampleTime);
+    // Adds a block of the mask type and runs one model update per entry of `updates`, each with that change
+    // of the realistic dialog ("sizesOnly": the host's sizes-only mode). The block object persists across
+    // the updates.
+    quonix::BlockInstance& run(const std::string& maskType, const Json& updates, const HostCase& host = {},
+                               double sampleTime = 0.01) {
+        quonix::BlockSpec& desc = addBlock(maskType, realisticDialog(maskType), sampleTime);
         desc.executionSystem = quonix::ExecSysAnswer{"", "", host.sys};
         desc.parameterCount = host.params;
         settings_.maxPorts = host.maxPorts;
         const std::string name = desc.name;
-        std::istringstream in(updates + "|");
+        if (!updates.is_array() || updates.empty()) {
+            throw std::invalid_argument("a block case needs a list of at least one update: " +
+                                        updates.dump());
+        }
         quonix::BlockInstance* inst = nullptr;
-        for (std::string edits; std::getline(in, edits, '|');) {
-            settings_.sizesOnly = edits.starts_with("sizes:");
-            model_.find(name)->parameters =
-                toFields(edited(fullDialog(maskType), edits.substr(settings_.sizesOnly ? 6 : 0)));
+        for (const Json& update : updates) {
+            settings_.sizesOnly = update.value("sizesOnly", false);
+            model_.find(name)->parameters = toFields(changedDialog(maskType, update));
             if (host.emptyStruct) {
                 model_.find(name)->parameters = std::nullopt;
             }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Dialogs.hpp"
 #include "quonix/host.hpp"
 
 namespace korlix_test {
@@ -23,9 +24,8 @@ inline const char* testModulePath() {
     return KORLIX_TEST_MODULE_PATH;
 }
 
-// Dialog parameters as the tests write them; a field without text is given as kNoText.
+// Dialog parameters (Params) as the tests write them; a field without text is given as kNoText.
 inline const char* const kNoText = "\x01<no text>";
-using Params = std::vector<std::pair<std::string, std::string>>;
 
 inline std::vector<quonix::ParamField> toFields(const Params& params) {
     std::vector<quonix::ParamField> fields;

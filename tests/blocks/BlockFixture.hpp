@@ -10,8 +10,6 @@
 
 namespace korlix_test {
 
-using Json = nlohmann::ordered_json;
-
 // clang-format off
 const char* const kCfg = "KORLIXConfig";         const char* const kCommit = "KORLIXCommitFrame";
 const char* const kPoc = "KORLIXPOCStatus";      const char* const kCycle = "ReadCycleCount";
@@ -26,33 +24,6 @@ const char* const kPack = "FlexRayPackPDU";      const char* const kUnpack = "Fl
 inline Json caseGroup(const std::string& file, const std::string& group) {
     std::ifstream in(std::string(KORLIX_SOURCE_DIR "/tests/blocks/") + file);
     return Json::parse(in).at(group);
-}
-
-// The mask type's realistic dialog changed by one update: "set" gives fields their text (adding those not
-// there), "remove" drops fields, "noText" leaves fields without text.
-inline Params changedDialog(const std::string& maskType, const Json& update) {
-    Params params = realisticDialog(maskType);
-    const auto drop = [&params](const std::string& name) {
-        std::erase_if(params, [&name](const auto& field) { return field.first == name; });
-    };
-    const Json none = Json::object();
-    for (const auto& [name, text] : update.contains("set") ? update["set"].items() : none.items()) {
-        const auto field =
-            std::find_if(params.begin(), params.end(), [&](const auto& f) { return f.first == name; });
-        if (field != params.end()) {
-            field->second = text.get<std::string>();
-        } else {
-            params.emplace_back(name, text.get<std::string>());
-        }
-    }
-    for (const auto& name : update.contains("remove") ? update["remove"] : none) {
-        drop(name.get<std::string>());
-    }
-    for (const auto& name : update.contains("noText") ? update["noText"] : none) {
-        drop(name.get<std::string>());
-        params.emplace_back(name.get<std::string>(), kNoText);
-    }
-    return params;
 }
 
 // The block's ports as the report lists them, in short: the data type by name (by id where it has none), the

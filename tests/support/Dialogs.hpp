@@ -2,6 +2,7 @@
 // tests, the boundary tests, the benchmarks and the model generator take their dialogs from.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -13,14 +14,18 @@
 namespace korlix_test {
 
 using Params = std::vector<std::pair<std::string, std::string>>;
+using Json = nlohmann::ordered_json;
 
-inline const nlohmann::ordered_json& dialogFile() {
-    static const nlohmann::ordered_json dialogs = [] {
+// A dialog field without text.
+inline const char* const kNoText = "\x01<no text>";
+
+inline const Json& dialogFile() {
+    static const Json dialogs = [] {
         std::ifstream in(KORLIX_SOURCE_DIR "/tests/data/dialogs.json");
         if (!in) {
             throw std::runtime_error("cannot read " KORLIX_SOURCE_DIR "/tests/data/dialogs.json");
         }
-        return nlohmann::ordered_json::parse(in);
+        return Json::parse(in);
     }();
     return dialogs;
 }
@@ -32,6 +37,35 @@ inline Params realisticDialog(const std::string& maskType) {
         params.emplace_back(name, text.get<std::string>());
     }
     return params;
+}
+
+// The mask type's realistic dialog changed by one update: "set" gives fields their text (adding those not
+// there), "remove" drops fields, "noText" leaves fields without text.
+inline Params changedDialog(Params params, const Json& update) {
+    const auto drop = [&params](const std::string& name) {
+        std::erase_if(params, [&name](const auto& field) { return field.first == name; });
+    };
+    const Json none = Json::object();
+    for (const auto& [name, text] : update.contains("set") ? update["set"].items() : none.items()) {
+        const auto field =
+            std::find_if(params.begin(), params.end(), [&](const auto& f) { return f.first == name; });
+        if (field != params.end()) {
+            field->second = text.get<std::string>();
+        } else {
+            params.emplace_back(name, text.get<std::string>());
+        }
+    }
+    for (const auto& name : update.contains("remove") ? update["remove"] : none) {
+        drop(name.get<std::string>());
+    }
+    for (const auto& name : update.contains("noText") ? update["noText"] : none) {
+        drop(name.get<std::string>());
+        params.emplace_back(name.get<std::string>(), kNoText);
+    }
+    return params;
+}
+inline Params changedDialog(const std::string& maskType, const Json& update) {
+    return changedDialog(realisticDialog(maskType), update);
 }
 
 }  // namespace korlix_test

@@ -24,9 +24,6 @@ inline const char* testModulePath() {
     return KORLIX_TEST_MODULE_PATH;
 }
 
-// Dialog parameters (Params) as the tests write them; a field without text is given as kNoText.
-inline const char* const kNoText = "\x01<no text>";
-
 inline std::vector<quonix::ParamField> toFields(const Params& params) {
     std::vector<quonix::ParamField> fields;
     for (const auto& [name, text] : params) {

@@ -12,6 +12,7 @@ namespace {
 
 using korlix_test::Params;
 using nlohmann::json;
+using namespace korlix_test::flags;
 
 class Protocol : public korlix_test::HostFixture {
   protected:
@@ -48,7 +49,7 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
               "handle|eval global TestModule_Handle;I=ishandle(TestModule_Handle);|get caller I|"
               "get caller Missing|put caller T hi"},
              {"OnSampleTimes", "error stop"}},
-            {101, 104});
+            {kTimes, kOutputs});
     const json expected = json::parse(R"([
       {"callback": "mdlInitializeSizes", "block": "b1"},
       {"call": "callMethod", "method": 280, "block": "b1"},
@@ -72,18 +73,18 @@ TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
     const char* const noText = korlix_test::kNoText;
     // clang-format off
     const std::tuple<quonix::HostSettings, Params, std::vector<int>, std::string> cases[] = {
-        {{},                 {{"OnSizes", "raise boom"}},     {101, 117},                "registration 'boom'"},
-        {{},                 {{"OnSizes", "raise"}},          {101},                     "registration ''"},
-        {{},                 {{"OnSizes", "error bad"}},      {101},                     "mdlInitializeSizes 'bad'"},
-        {{},                 {{"OnSampleTimes", "error e"}},  {101, 117},                "mdlInitializeSampleTimes 'e'"},
-        {{},                 {{"OnStart", "error e"}},        {101, 117, 104},           "mdlStart 'e'"},
-        {{},                 {{"OnOutputs", "error e"}},      {101, 117, 104, 104, 107}, "mdlOutputs 'e'"},
-        {{},                 {{"OnTerminate", "error e"}},    {101, 117, 104, 107, 119}, "mdlTerminate 'e'"},
-        {{},                 {{"OnQRX", "error e"}},          {101, 119, 119},           "mdlQRX 'e'"},
-        {{},                 {{"OnStart", "raise late"}},     {101, 117, 104},           "mdlStart 'late'"},
-        {{},                 {{"OnOutputs", "throw"}},        {101, 104, 104},           escaped},
-        {{},                 {},                              {101, 112, 117},           "flag 112 'test module: unexpected flag 112'"},
-        {{},                 {{"OnSampleTimes", "text x"}},   {101},                     "mdlInitializeSampleTimes 'no record writer'"},
+        {{},                 {{"OnSizes", "raise boom"}},     {kTimes, kStart},                "registration 'boom'"},
+        {{},                 {{"OnSizes", "raise"}},          {kTimes},                     "registration ''"},
+        {{},                 {{"OnSizes", "error bad"}},      {kTimes},                     "mdlInitializeSizes 'bad'"},
+        {{},                 {{"OnSampleTimes", "error e"}},  {kTimes, kStart},                "mdlInitializeSampleTimes 'e'"},
+        {{},                 {{"OnStart", "error e"}},        {kTimes, kStart, kOutputs},           "mdlStart 'e'"},
+        {{},                 {{"OnOutputs", "error e"}},      {kTimes, kStart, kOutputs, kOutputs, kTerminate}, "mdlOutputs 'e'"},
+        {{},                 {{"OnTerminate", "error e"}},    {kTimes, kStart, kOutputs, kTerminate, kQrx}, "mdlTerminate 'e'"},
+        {{},                 {{"OnQRX", "error e"}},          {kTimes, kQrx, kQrx},           "mdlQRX 'e'"},
+        {{},                 {{"OnStart", "raise late"}},     {kTimes, kStart, kOutputs},           "mdlStart 'late'"},
+        {{},                 {{"OnOutputs", "throw"}},        {kTimes, kOutputs, kOutputs},           escaped},
+        {{},                 {},                              {kTimes, kCheckParams, kStart},           "flag 112 'test module: unexpected flag 112'"},
+        {{},                 {{"OnSampleTimes", "text x"}},   {kTimes},                     "mdlInitializeSampleTimes 'no record writer'"},
         {{},                 {{"OnSizes", "in 1024"}},        {},                        "ok 1024/0"},
         {{},                 {{"OnSizes", "in 1025"}},        {},                        "mdlInitializeSizes 'port count 1025 refused'"},
         {{},                 {{"OnSizes", "in -1"}},          {},                        "mdlInitializeSizes 'port count -1 refused'"},
@@ -248,7 +249,7 @@ TEST_F(Protocol, RecordPairKindsAreReadAndRendered) {
     };
     // clang-format on
     for (const auto& [action, value, line] : cases) {
-        const quonix::BlockInstance& inst = run({{"OnQRX", action}}, {119});
+        const quonix::BlockInstance& inst = run({{"OnQRX", action}}, {kQrx});
         const json pair = inst.record().empty() ? json() : inst.record().back()["pair"];
         EXPECT_EQ(inst.record().size(), value != nullptr ? 1u : 0u) << action;
         EXPECT_EQ(pair.is_null() ? json() : pair["value"], value != nullptr ? json::parse(value) : json())
@@ -282,10 +283,10 @@ TEST_F(Protocol, RecordFileHasAHeaderAndOneSectionPerBlockWithARecord) {
              -1.0, "Network \"config\"");
     quonix::BlockInstance& first = initialize("Network \"config\"");
     callback(first, 119);
-    const quonix::BlockInstance& silent = run({}, {119});
+    const quonix::BlockInstance& silent = run({}, {kQrx});
     // A text that looks like a section line stays a text: the real section line counts its bytes.
     const quonix::BlockInstance& last =
-        run({{"OnQRX", "text |text # block \"b1\" handle 9 bytes 2\\nx\\n"}}, {119});
+        run({{"OnQRX", "text |text # block \"b1\" handle 9 bytes 2\\nx\\n"}}, {kQrx});
     const std::string expected =
         "# KORLIX code-generation record\n# model \"test\\x1b[2J\\nmodel\"\n\n"
         "# block \"Network \\\"config\\\"\" handle 1.0001 bytes 117\n"

@@ -20,6 +20,7 @@ using quonix::ArrayPtr;
 using quonix::ExecSysAnswer;
 using Calls = std::vector<std::string>;
 namespace registry = korlix::registry;
+using namespace korlix_test::flags;
 
 const std::string kSelf = "ZUP level2 S-function \"korlix_qvblk\"";
 const std::string kUnknownType =
@@ -108,7 +109,8 @@ TEST_F(ModuleEntryTest, RegistrationOfAHostStructure) {
     for (int field : {6, 8, 9, 10, 20, 22}) {
         inst.block().sizes[field] = 7;
     }
-    inst.block().sfcnParamAttributes[0] = inst.block().sfcnParamAttributes[1] = HB_PARAM_TUNABLE | 0x4;
+    inst.block().sfcnParamAttributes[0] = inst.block().sfcnParamAttributes[1] =
+        HB_PARAM_TUNABLE | HB_PARAM_SIM_ONLY_TUNABLE;
     inst.registration(module_->entry());
     const std::vector<double>& v = inst.sizeVector();
     EXPECT_EQ((std::vector{v[6], v[8], v[9], v[10], v[20], v[22]}),
@@ -137,24 +139,24 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
         for (const auto& [flag, name] : unexpected) {
             EXPECT_EQ(callback(*block, flag), "Unexpected call to mdl" + name) << flag;
         }
-        EXPECT_EQ(callback(*block, 103),
+        EXPECT_EQ(callback(*block, kVarHit),
                   "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
                   "mdlGetTimeOfNextVarHit routine");
-        EXPECT_EQ(callback(*block, 108),
+        EXPECT_EQ(callback(*block, kZeroCross),
                   "To have nonsampled zero crossings, you must define MDL_ZERO_CROSSINGS and have a "
                   "mdlZeroCrossings routine");
         for (double flag : {0.0, 102.0, 105.0, 118.0, 200.0, -101.0, 1e12}) {
             EXPECT_EQ(callback(*block, flag), "Invalid flag encountered in tarvel") << flag;
         }
     }
-    EXPECT_EQ(callback(bare.block(), 117), "Unexpected call to mdlStart");
-    EXPECT_EQ(callback(bare.block(), 119), "Unexpected call to mdlQRX");
+    EXPECT_EQ(callback(bare.block(), kStart), "Unexpected call to mdlStart");
+    EXPECT_EQ(callback(bare.block(), kQrx), "Unexpected call to mdlQRX");
     // Without a block object the block callbacks do nothing; the block already carries its error.
-    for (double flag : {117, 119, 101, 104, 107}) {
+    for (double flag : {kStart, kQrx, kTimes, kOutputs, kTerminate}) {
         EXPECT_EQ(callback(registered.block(), flag), "(none)") << flag;
     }
     // mdlStart replaces the option word even when it finds no object.
-    EXPECT_EQ(static_cast<uint32_t>(registered.block().sizes[HB_SIZE_OPTIONS]), 0x200000u);
+    EXPECT_EQ(static_cast<uint32_t>(registered.block().sizes[HB_SIZE_OPTIONS]), unsigned{HB_OPTION_STARTED});
     // A host may call the registered callbacks through their slots instead: the same answers.
     HostBlock& b = registered.block();
     const std::pair<void (*)(HostBlock*), double> slots[] = {
@@ -216,13 +218,13 @@ TEST_F(ModuleEntryTest, CallbackSequences) {
     struct Row { std::optional<ExecSysAnswer> atSizes, atSampleTimes; std::vector<int> flags; int32_t task;
                  Calls calls; std::string error = "", errorCallback = ""; };
     const Row rows[] = {
-        {host, host, {101}, 0, {"initializeSizes", "initializeSampleTimes", "initializeForHost"}},
-        {host, std::nullopt, {101}, 0, both, kUnknownType, times},
-        {ExecSysAnswer{longText, "", "kvd"}, host, {101}, 0, {}, cut, sizes},  // the type is valid
-        {host, ExecSysAnswer{longText, "", "opalrt"}, {101}, 0, both, cut, times},
-        {wqm, wqm, {101, 117, 104, 104, 107, 119}, 0,
+        {host, host, {kTimes}, 0, {"initializeSizes", "initializeSampleTimes", "initializeForHost"}},
+        {host, std::nullopt, {kTimes}, 0, both, kUnknownType, times},
+        {ExecSysAnswer{longText, "", "kvd"}, host, {kTimes}, 0, {}, cut, sizes},  // the type is valid
+        {host, ExecSysAnswer{longText, "", "opalrt"}, {kTimes}, 0, both, cut, times},
+        {wqm, wqm, {kTimes, kStart, kOutputs, kOutputs, kTerminate, kQrx}, 0,
          {"initializeSizes", "initializeSampleTimes", "start", "outputs 0", "outputs 0", "writeQRXRecord"}},
-        {wqm, wqm, {101, 104}, -2, {"initializeSizes", "initializeSampleTimes", "outputs -2"}},
+        {wqm, wqm, {kTimes, kOutputs}, -2, {"initializeSizes", "initializeSampleTimes", "outputs -2"}},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -252,7 +254,7 @@ TEST_F(ModuleEntryTest, ObjectsLiveUntilTheirHandleGoesStaleOrTheModuleUnloads) 
     EXPECT_EQ(errorText(initialize("f")), "KORLIX internal error: probe failure");
     EXPECT_EQ(instances_["f"]->errorCallback(), "registration");
     model_.find("a")->deleted = true;
-    callback(*instances_["b"], 107);  // terminating destroys nothing
+    callback(*instances_["b"], kTerminate);  // terminating destroys nothing
     EXPECT_EQ(a.destroyed, 0);
     initialize("b");  // the sweep at the start of any size initialisation
     EXPECT_EQ(destroyed(), (std::vector{1, 0, 0, 0}));

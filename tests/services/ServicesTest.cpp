@@ -228,7 +228,8 @@ TEST(SetupHelpers, ClosingSetupWithEachModesVariant) {
         HostBlock& S = inst->block();
         std::fill_n(S.sizes, HB_SIZE_FIELD_COUNT, 9);
         S.sizes[HB_SIZE_NUM_MODES] = 5;
-        S.sizes[HB_SIZE_FLAGS] = 0x6FF800;  // 0x680000 set, 0x100000 clear
+        // every other bit set, the bits the set-up clears set, the one it sets clear
+        S.sizes[HB_SIZE_FLAGS] = 0x7FF800 & ~HB_FLAG_SETUP_DONE;
         S.sfcnParamAttributes[0] = S.sfcnParamAttributes[1] = HB_PARAM_TUNABLE | HB_PARAM_SIM_ONLY_TUNABLE;
         S.setNumModes =
             row.hasSetter ? +[](HostBlock*, int32_t value) { setterCalls += value == 0 ? 1 : 100; } : nullptr;
@@ -238,8 +239,9 @@ TEST(SetupHelpers, ClosingSetupWithEachModesVariant) {
         for (int field : {0, 1, 6, 8, 9, 10, 20, 22, 31, 23}) {  // 22 modes, 31 flags, 23 options
             got.push_back(static_cast<uint32_t>(S.sizes[field]));
         }
-        EXPECT_EQ(got, (std::vector<uint32_t>{HB_PARAM_NOT_TUNABLE, HB_PARAM_NOT_TUNABLE, 0, 0, 1, 2, 1, 3, 0,
-                                              row.modesField, 0x17F800u, 0x280020u}));
+        EXPECT_EQ(got, (std::vector<uint32_t>{
+                           HB_PARAM_NOT_TUNABLE, HB_PARAM_NOT_TUNABLE, 0, 0, 1, 2, 1, 3, 0, row.modesField,
+                           (0x7FF800u & ~unsigned{HB_FLAGS_CLEARED_BY_SETUP}), unsigned{HB_OPTIONS_BLOCK}}));
         EXPECT_EQ(setterCalls, row.setterCalls);
     }
 }

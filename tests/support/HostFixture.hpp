@@ -36,6 +36,14 @@ inline std::vector<quonix::ParamField> toFields(const Params& params) {
     return fields;
 }
 
+// Short names of the callback flags, for tables of callback sequences.
+namespace flags {
+constexpr int kTimes = HB_CALL_INITIALIZE_SAMPLE_TIMES, kOutputs = HB_CALL_OUTPUTS,
+              kTerminate = HB_CALL_TERMINATE, kCheckParams = HB_CALL_CHECK_PARAMETERS, kStart = HB_CALL_START,
+              kQrx = HB_CALL_QRX, kVarHit = HB_CALL_GET_TIME_OF_NEXT_VAR_HIT,
+              kZeroCross = HB_CALL_ZERO_CROSSINGS;
+}  // namespace flags
+
 class HostFixture : public ::testing::Test {
   protected:
     // Which module SetUp loads; a test class may override it before SetUp runs.

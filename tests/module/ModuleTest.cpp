@@ -1,12 +1,11 @@
 // The module as the host and a command-line user drive it, run on the probe copy of the module; then the
-// mask-type table, the sample-time forms, the registry and the workspace bridge, called directly against the
-// stand-in host's evaluator.
+// sample-time forms, the registry and the workspace bridge, called directly against the stand-in host's
+// evaluator.
 #include <dlfcn.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <typeinfo>
 
 #include "HostFixture.hpp"
 #include "ProbeBlock.hpp"
@@ -318,32 +317,6 @@ TEST_F(ModuleEntryTest, ModuleExportsOnlyTheEntryAndUnloads) {
     std::string error;
     EXPECT_NE(quonix::Module::load(path, error), nullptr) << error;
     EXPECT_EQ(dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module stays loaded";
-}
-
-TEST(ModuleMaskTypes, OnlyTheKnownClassesAreMade) {
-    // clang-format off
-    using namespace korlix;
-    const std::pair<const char*, std::unique_ptr<BaseFcn> (*)()> classes[] = {
-        {"KORLIXConfig", makeConfig}, {"KORLIXSignalWrite", makeSigWrite}, {"FlexRayPackPDU", makePackPdu},
-        {"FlexRayReadPDU", makeReadPdu}, {"FlexRayWritePDU", makeWritePdu}, {"KORLIXSignalRead", makeSigRead},
-        {"KORLIXPOCStatus", makePOCStatus}, {"KORLIXStartStopNetwork", makeStartStopNetwork},
-        {"KORLIXCommitFrame", makeCommitFrame}, {"ErrorInjection", makeErrorInjection},
-        {"ReadFrameSignals", makeReadFrameSig}, {"WriteFrameSignals", makeWriteFrameSig},
-        {"ReadCycleCount", makeReadCycleCount}, {"FlexRayUnpackPDU", makeUnpackPdu}};
-    const char* const refused[] = {"KORLIXConsistencyReport", "KORLIXModelUpdate", "KORLIXWQMConfig",
-        "KORLIXWQMTunnelRead", "KORLIXWQMTunnelWrite", "KORLIXWQMInstRead", "KORLIXWQMInstWrite",
-        "KORLIXStatusCompare", "KORLIXCDUIndexCompare", "KORLIXFrTime", "KORLIXWQMSignalManipFcnCall",
-        "KORLIXWQMBuild", "KORLIXWQMCleanup", "KORLIXWQMDescription", "KORLIXNMWQM", "KORLIXNMRequestComm",
-        "korlixsignalread", "KORLIXSignalRead ", "", "KORLIX"};
-    // clang-format on
-    for (const auto& [text, factory] : classes) {
-        std::unique_ptr<BaseFcn> made = makeBlockForMaskType(text);
-        ASSERT_NE(made, nullptr) << text;
-        EXPECT_EQ(typeid(*made), typeid(*factory())) << text;
-    }
-    for (const char* text : refused) {
-        EXPECT_EQ(makeBlockForMaskType(text), nullptr) << text;
-    }
 }
 
 TEST(ModuleSampleTimes, BothForms) {

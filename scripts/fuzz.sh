@@ -9,7 +9,8 @@
 #       each target until its execution goal (10,000,000 for fuzz_conversions and fuzz_record_writer,
 #       1,000,000 for fuzz_module and fuzz_model_file) or SECONDS (default 3600), whichever comes first; then
 #       the corpus and the new inputs are merged, minimised, into fuzz/corpus/<target>/ (regression-* inputs
-#       are always kept). Prints the executions reached per target.
+#       and the seed-* inputs scripts/fuzz-seeds.py writes are always kept). Prints the executions reached
+#       per target.
 set -eu
 cd "$(dirname "$0")/.."
 grow=0
@@ -46,7 +47,7 @@ for t in $targets; do
     if [ $grow -eq 1 ]; then
         merged=$(mktemp -d)
         build/fuzz/bin/"$t" -merge=1 "$merged" fuzz/corpus/"$t" "$scratch" >/dev/null 2>&1
-        cp fuzz/corpus/"$t"/regression-* "$merged"/ 2>/dev/null || true
+        cp fuzz/corpus/"$t"/regression-* fuzz/corpus/"$t"/seed-* "$merged"/ 2>/dev/null || true
         rm -rf fuzz/corpus/"$t" && mv "$merged" fuzz/corpus/"$t" && chmod 755 fuzz/corpus/"$t"
         echo "fuzz: $t corpus now $(ls fuzz/corpus/"$t" | wc -l) inputs (minimised)"
     fi

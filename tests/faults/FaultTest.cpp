@@ -2,8 +2,8 @@
 // with a model: two model updates, a simulation (start, outputs, terminate) and code generation. Each life
 // must end without a crash, without a host array or host memory left, without a workspace variable left
 // behind once the module has let go of the life's blocks, and without a silent loss: every block ends with
-// the record and ports of the fault-free life, or with an error of its own. The dialogs are those of the
-// demonstration model.
+// the record and ports of the fault-free life, or with an error of its own. The dialogs are the realistic
+// ones of tests/data/dialogs.json.
 //
 // The quick run (every build) lives each class alone, and one pair of twins for the stale-handle sweep that
 // runs over a neighbour. KORLIX_FAULT_NEIGHBOURS=1 (scripts/faults.sh) lives every class beside its twin and
@@ -82,15 +82,12 @@ LifeResult live(const ModelDescription& model, zupFunctionType entry, std::size_
     return result;
 }
 
-// The demonstration model's blocks, one model per class: its first block of that class, alone or with
-// neighbours.
+// One model per class: the class's block, alone or with neighbours.
 enum class Neighbours { None, Twin, FailingQueries };
 
-ModelDescription lifeModel(const ModelDescription& demo, const quonix::BlockSpec& block,
-                           Neighbours neighbours) {
+ModelDescription lifeModel(const quonix::BlockSpec& block, Neighbours neighbours) {
     ModelDescription model;
     model.name = "faults";
-    model.settings = demo.settings;
     model.blocks.push_back(block);
     if (neighbours != Neighbours::None) {
         quonix::BlockSpec other = neighbours == Neighbours::Twin ? block : quonix::BlockSpec{};
@@ -156,25 +153,41 @@ void liveEveryFault(const ModelDescription& model, Counts& counts) {
     }
 }
 
+// One block of each class with its realistic dialog.
+ModelDescription everyClass() {
+    ModelDescription model;
+    model.name = "every_class";
+    for (const auto& [maskType, fields] : korlix_test::dialogFile().items()) {
+        quonix::BlockSpec block;
+        block.name = maskType;
+        block.handle = static_cast<double>(model.blocks.size()) + 1.0001;
+        block.maskType = maskType;
+        block.parameters = korlix_test::toFields(korlix_test::realisticDialog(maskType));
+        block.sampleTime = 0.001;
+        block.executionSystem = quonix::ExecSysAnswer{"", "korlix_rt", "host"};
+        model.blocks.push_back(std::move(block));
+    }
+    return model;
+}
+
 TEST(HostFaults, EveryCallOfEveryLifeFailsAndRaisesInTurnWithoutLoss) {
-    const ModelDescription demo =
-        korlix_host::loadModelFile(std::string(KORLIX_SOURCE_DIR) + "/examples/flexray_demo.json");
+    const ModelDescription classes = everyClass();
     const bool neighbours = std::getenv("KORLIX_FAULT_NEIGHBOURS") != nullptr;
     std::vector<ModelDescription> models;
     std::vector<std::string> seen;
-    for (const quonix::BlockSpec& block : demo.blocks) {
+    for (const quonix::BlockSpec& block : classes.blocks) {
         if (std::find(seen.begin(), seen.end(), *block.maskType) != seen.end()) {
             continue;
         }
         seen.push_back(*block.maskType);
-        models.push_back(lifeModel(demo, block, Neighbours::None));
+        models.push_back(lifeModel(block, Neighbours::None));
         if (neighbours) {
-            models.push_back(lifeModel(demo, block, Neighbours::Twin));
-            models.push_back(lifeModel(demo, block, Neighbours::FailingQueries));
+            models.push_back(lifeModel(block, Neighbours::Twin));
+            models.push_back(lifeModel(block, Neighbours::FailingQueries));
         }
     }
     if (!neighbours) {
-        models.push_back(lifeModel(demo, demo.blocks.front(), Neighbours::Twin));
+        models.push_back(lifeModel(classes.blocks.front(), Neighbours::Twin));
     }
     Counts counts;
     for (const ModelDescription& model : models) {

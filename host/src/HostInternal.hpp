@@ -10,7 +10,8 @@
 
 #include "quonix/host.hpp"
 
-// The array layout. Elements are stored column by column; a char array keeps one byte per element.
+// The array layout. Elements are stored column by column; a char array keeps one byte per element. Arrays
+// come from the host's pool (Arrays.cpp) and go back to it when destroyed.
 struct zvArray {
     zvClassID classId = zvDOUBLE_CLASS;
     std::array<std::size_t, 2> dims{0, 0};  // rows, columns
@@ -22,6 +23,7 @@ struct zvArray {
     std::vector<zvArray*> fieldValues;    // struct class: element-major, numel * fieldNames.size()
     // Struct class: when set, every name asked for with zvGetFieldNumber is added here (a copy does not).
     std::set<std::string>* fieldLookups = nullptr;
+    bool live = false;  // created and not destroyed yet
 };
 
 namespace quonix::detail {
@@ -36,6 +38,10 @@ struct RaisedError {
 zvArray* createCharArray(std::string_view text);
 // True for an array that was created and not destroyed yet.
 bool isLive(const zvArray* array);
+// What zvCreateDoubleScalar and zvDuplicateArray do, for the host's own use (no call of a module).
+zvArray* createScalar(double value);
+// A deep copy, or null when the array is not live.
+zvArray* duplicateLive(const zvArray* array);
 
 // Name of the block whose callback is running, for the "block" key of trace events (null outside).
 const std::string* currentBlockName();
@@ -105,6 +111,6 @@ class ModuleCall {
 // ---- evaluator (Evaluator.cpp) ----
 
 // Runs a statement list in the "caller" workspace; 0 when every statement succeeded.
-int evaluate(std::string_view command);
+int evaluate(const char* command);
 
 }  // namespace quonix::detail

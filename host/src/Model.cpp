@@ -1,5 +1,7 @@
 // The model: blocks in model order, their handles, and what the command language learns about them.
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <stdexcept>
 
 #include "HostInternal.hpp"
@@ -14,6 +16,15 @@ Model::~Model() {
     if (detail::modelQueries() == this) {
         setModelQueries(nullptr);
     }
+}
+
+std::size_t Model::HandleHash::operator()(double handle) const {
+    // 0.0 and -0.0 are the same key; the finaliser spreads handles that differ only in a few bits.
+    std::uint64_t bits = handle == 0.0 ? 0 : std::bit_cast<std::uint64_t>(handle);
+    bits ^= bits >> 33;
+    bits *= 0xff51afd7ed558ccdULL;
+    bits ^= bits >> 33;
+    return static_cast<std::size_t>(bits);
 }
 
 BlockSpec& Model::addBlock(BlockSpec block) {

@@ -1,5 +1,6 @@
 // The "global" and "caller" workspaces, the zup functions, the trace and the evaluator's view of the model.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -123,9 +124,12 @@ struct HostState {
     quonix::Trace trace;
 };
 
+// At namespace scope rather than inside a function: every host call reaches it several times, and a
+// function's guarded static costs a call each time. Nothing uses it before the library is initialised.
+HostState gHost;
+
 HostState& state() {
-    static HostState host;
-    return host;
+    return gHost;
 }
 
 VariableMap& variables(quonix::detail::Space space) {
@@ -232,12 +236,21 @@ nlohmann::json traceValue(const zvArray* array) {
 }
 
 bool isValidName(std::string_view name) {
-    if (name.empty() || !((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
-        return false;
-    }
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-    });
+    // 1: a letter, 2: a digit or an underscore.
+    static constexpr auto kKinds = [] {
+        std::array<unsigned char, 256> kinds{};
+        for (int c = 'a'; c <= 'z'; ++c) {
+            kinds[static_cast<std::size_t>(c)] = kinds[static_cast<std::size_t>(c - 'a' + 'A')] = 1;
+        }
+        for (int c = '0'; c <= '9'; ++c) {
+            kinds[static_cast<std::size_t>(c)] = 2;
+        }
+        kinds[static_cast<std::size_t>('_')] = 2;
+        return kinds;
+    }();
+    const auto kind = [](char c) { return kKinds[static_cast<unsigned char>(c)]; };
+    return !name.empty() && kind(name[0]) == 1 &&
+           std::all_of(name.begin() + 1, name.end(), [&kind](char c) { return kind(c) != 0; });
 }
 
 const zvArray* findVariable(Space space, std::string_view name) {
@@ -318,7 +331,7 @@ zvArray* zupGetVariable(const char* workspace, const char* name) {
     Space space{};
     zvArray* copy = nullptr;
     if (!call.failed() && parseSpace(workspace, space) && name != nullptr) {
-        copy = zvDuplicateArray(quonix::detail::findVariable(space, name));
+        copy = quonix::detail::duplicateLive(quonix::detail::findVariable(space, name));
     }
     if (state().trace.enabled()) {
         nlohmann::json event = callEvent("zupGetVariable");
@@ -340,7 +353,7 @@ int zupPutVariable(const char* workspace, const char* name, const zvArray* value
     int status = 1;
     if (!call.failed() && parseSpace(workspace, space) && name != nullptr &&
         quonix::detail::isValidName(name) && quonix::detail::isLive(value)) {
-        quonix::detail::storeVariable(space, name, zvDuplicateArray(value));
+        quonix::detail::storeVariable(space, name, quonix::detail::duplicateLive(value));
         status = 0;
     }
     if (state().trace.enabled()) {

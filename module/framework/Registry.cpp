@@ -1,5 +1,5 @@
 // The two sample-time forms, the mask-type table with its factory, and the registry of live block objects.
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -119,30 +119,66 @@ class Registry {
     Registry& operator=(const Registry&) = delete;
     ~Registry() { destroyAll(); }
 
-    std::map<double, std::unique_ptr<BaseFcn>>& map() { return map_; }
+    BaseFcn* find(double handle) const {
+        const auto it = position(handle);
+        return it != entries_.end() && it->handle == handle ? it->object.get() : nullptr;
+    }
+
+    // The object under handle: the new one, or the one already there.
+    BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
+        auto it = position(handle);
+        if (it != entries_.end() && it->handle == handle) {
+            return it->object.get();
+        }
+        return entries_.insert(it, Entry{handle, std::move(obj)})->object.get();
+    }
+
+    std::vector<double> handles() const {
+        std::vector<double> keys;
+        keys.reserve(entries_.size());
+        for (const Entry& entry : entries_) {
+            keys.push_back(entry.handle);
+        }
+        return keys;
+    }
 
     void remove(double handle) {
-        auto it = map_.find(handle);
-        if (it == map_.end()) {
+        auto it = position(handle);
+        if (it == entries_.end() || it->handle != handle) {
             return;
         }
-        it->second.reset();
-        map_.erase(it);
+        // The object is destroyed while its key is still registered; the key goes after that.
+        it->object.reset();
+        it = position(handle);
+        if (it != entries_.end() && it->handle == handle) {
+            entries_.erase(it);
+        }
     }
 
     void destroyAll() {
-        std::vector<double> keys;
-        keys.reserve(map_.size());
-        for (const auto& entry : map_) {
-            keys.push_back(entry.first);
-        }
-        for (double key : keys) {
+        for (double key : handles()) {
             remove(key);
         }
     }
 
   private:
-    std::map<double, std::unique_ptr<BaseFcn>> map_;
+    // Entries in ascending handle order, in one block of memory: the stale-handle sweep reads every handle
+    // at every size initialisation, and a tree of separately allocated nodes makes that walk miss the cache
+    // once per block.
+    struct Entry {
+        double handle;
+        std::unique_ptr<BaseFcn> object;
+    };
+
+    std::vector<Entry>::iterator position(double handle) {
+        return std::lower_bound(entries_.begin(), entries_.end(), handle,
+                                [](const Entry& entry, double key) { return entry.handle < key; });
+    }
+    std::vector<Entry>::const_iterator position(double handle) const {
+        return const_cast<Registry*>(this)->position(handle);
+    }
+
+    std::vector<Entry> entries_;
 };
 
 Registry gRegistry;
@@ -152,8 +188,7 @@ Registry gRegistry;
 namespace registry {
 
 BaseFcn* find(double handle) {
-    auto it = gRegistry.map().find(handle);
-    return it != gRegistry.map().end() ? it->second.get() : nullptr;
+    return gRegistry.find(handle);
 }
 
 BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
@@ -161,18 +196,11 @@ BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
     if (obj == nullptr) {
         return find(handle);
     }
-    auto [it, inserted] = gRegistry.map().try_emplace(handle, std::move(obj));
-    (void)inserted;
-    return it->second.get();
+    return gRegistry.insert(handle, std::move(obj));
 }
 
 std::vector<double> handles() {
-    std::vector<double> keys;
-    keys.reserve(gRegistry.map().size());
-    for (const auto& entry : gRegistry.map()) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return gRegistry.handles();
 }
 
 void remove(double handle) {

@@ -18,6 +18,7 @@ namespace {
 struct Argument {
     bool quoted = false;  // a quoted text; otherwise a variable name
     std::string value;
+    Slot* slot = nullptr;  // the variable's slot, once parsed
 };
 
 // An argument as a function sees it: a quoted text, or a variable's array.
@@ -47,6 +48,7 @@ struct Statement {
     enum class Kind { Global, ClearGlobal, Clear, Call };
     Kind kind = Kind::Call;
     std::vector<std::string> names;  // declared or cleared names, or the assignment targets
+    std::vector<Slot*> slots;        // their slots, once parsed
     Function function = nullptr;
     std::vector<Argument> arguments;
 };
@@ -313,7 +315,7 @@ bool call(const Statement& statement, Results& results) {
         Value value;
         if (argument.quoted) {
             value.text = &argument.value;
-        } else if ((value.array = findVariable(Space::Caller, argument.value)) == nullptr) {
+        } else if ((value.array = findVariable(Space::Caller, *argument.slot)) == nullptr) {
             return false;  // unknown variable
         }
         if (count == kMaxArguments) {
@@ -327,16 +329,16 @@ bool call(const Statement& statement, Results& results) {
 bool run(const Statement& statement) {
     switch (statement.kind) {
         case Statement::Kind::Global:
-            for (const std::string& name : statement.names) {
-                declareGlobal(name);
+            for (Slot* slot : statement.slots) {
+                declareGlobal(*slot);
             }
             return true;
         case Statement::Kind::ClearGlobal:
             if (statement.names.empty()) {
                 clearAllGlobals();
             }
-            for (const std::string& name : statement.names) {
-                clearGlobal(name);
+            for (Slot* slot : statement.slots) {
+                clearGlobal(*slot);
             }
             return true;
         case Statement::Kind::Clear:
@@ -344,8 +346,8 @@ bool run(const Statement& statement) {
             if (statement.names.empty()) {
                 clearAllCaller();
             }
-            for (const std::string& name : statement.names) {
-                clearCaller(name);
+            for (Slot* slot : statement.slots) {
+                clearCaller(*slot);
             }
             return true;
         case Statement::Kind::Call: {
@@ -354,7 +356,7 @@ bool run(const Statement& statement) {
                 return false;  // sets none of the targets
             }
             for (std::size_t i = 0; i < statement.names.size(); ++i) {
-                storeVariable(Space::Caller, statement.names[i], results.release(i));
+                storeVariable(Space::Caller, *statement.slots[i], results.release(i));
             }
             return true;
         }
@@ -366,6 +368,22 @@ struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
+
+// Parses a command and gives each variable it names its slot.
+std::unique_ptr<Program> parsed(std::string_view text) {
+    auto program = std::make_unique<Program>(Parser(text).parse());
+    for (Statement& statement : program->statements) {
+        for (const std::string& name : statement.names) {
+            statement.slots.push_back(&slotFor(name));
+        }
+        for (Argument& argument : statement.arguments) {
+            if (!argument.quoted) {
+                argument.slot = &slotFor(argument.value);
+            }
+        }
+    }
+    return program;
+}
 
 // Parsed commands by their text. Bounded, so that a caller sending ever new texts cannot grow the host
 // without limit.
@@ -383,13 +401,18 @@ class ProgramCache {
         if (it == byText_.end()) {
             constexpr std::size_t kMaxCached = 4096;
             if (byText_.size() >= kMaxCached) {
-                byText_.clear();
-                recent_ = {};
+                clear();
             }
-            it = byText_.emplace(std::string(text), std::make_unique<Program>(Parser(text).parse())).first;
+            trimSlots();
+            it = byText_.emplace(std::string(text), parsed(text)).first;
         }
         recent = {command, &it->first, it->second.get()};
         return *it->second;
+    }
+
+    void clear() {
+        byText_.clear();
+        recent_ = {};
     }
 
   private:
@@ -402,11 +425,19 @@ class ProgramCache {
     std::array<Recent, 16> recent_{};
 };
 
+ProgramCache& programs() {
+    static ProgramCache cache;
+    return cache;
+}
+
 }  // namespace
 
+void forgetCommands() {
+    programs().clear();
+}
+
 int evaluate(const char* command) {
-    static ProgramCache cache;
-    const Program& program = cache.find(command);
+    const Program& program = programs().find(command);
     for (const Statement& statement : program.statements) {
         if (!run(statement)) {
             return 1;

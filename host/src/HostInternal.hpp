@@ -66,18 +66,34 @@ enum class Space { Global, Caller };
 
 // A valid variable name: a letter, then letters, digits and underscores.
 bool isValidName(std::string_view name);
+
+// One variable name: its value in "global", its value in "caller" and whether "caller" declared it global.
+struct Slot {
+    std::string name;
+    ArrayPtr global;
+    ArrayPtr caller;
+    bool declared = false;
+};
+// The slot of a name, or null for a name never used. Slots live until trimSlots drops them.
+Slot* findSlot(const char* name);
+// The slot of a valid name, made when missing.
+Slot& slotFor(std::string_view name);
+// Drops the slots that hold nothing, and every parsed command, when there are very many of them. Only
+// called where no slot is in use: before a name is stored or a command is parsed.
+void trimSlots();
+
 // The variable as code in that workspace sees it (in "caller", a name declared global is the global one);
 // null when missing. Owned by the workspace.
-const zvArray* findVariable(Space space, std::string_view name);
+const zvArray* findVariable(Space space, const Slot& slot);
 // Stores value (taking ownership) as the variable, replacing an old value.
-void storeVariable(Space space, std::string_view name, zvArray* value);
+void storeVariable(Space space, Slot& slot, zvArray* value);
 // "global A": declares A global in "caller"; creates it in "global" as an empty double when missing.
-void declareGlobal(std::string_view name);
+void declareGlobal(Slot& slot);
 // "clear global A": removes A from "global" and its declaration.
-void clearGlobal(std::string_view name);
+void clearGlobal(Slot& slot);
 void clearAllGlobals();
 // "clear A": removes A from "caller", or only its declaration when A is declared global.
-void clearCaller(std::string_view name);
+void clearCaller(Slot& slot);
 void clearAllCaller();
 
 // ---- fault injection and call tracking (Faults.cpp) ----
@@ -112,5 +128,7 @@ class ModuleCall {
 
 // Runs a statement list in the "caller" workspace; 0 when every statement succeeded.
 int evaluate(const char* command);
+// Drops every parsed command (they hold slots).
+void forgetCommands();
 
 }  // namespace quonix::detail

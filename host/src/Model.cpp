@@ -1,4 +1,5 @@
 // The model: blocks in model order, their handles, and what the command language learns about them.
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -38,16 +39,17 @@ BlockSpec& Model::addBlock(BlockSpec block) {
             std::string text = std::to_string(nextHandle_) + ".0001";
             double candidate = 0.0;
             std::from_chars(text.data(), text.data() + text.size(), candidate);
-            if (byHandle(candidate) == nullptr) {
+            if (!byHandle_.contains(candidate)) {
                 block.handle = candidate;
             }
         }
-    } else if (byHandle(block.handle) != nullptr) {
+    } else if (byHandle_.contains(block.handle)) {
         throw std::invalid_argument("block '" + block.name + "' has the handle " +
                                     detail::formatNumber(block.handle) + " of another block");
     }
     byHandle_.emplace(block.handle, blocks_.size());
     byName_.emplace(block.name, blocks_.size());
+    sortedStale_ = true;
     blocks_.push_back(std::move(block));
     return blocks_.back();
 }
@@ -58,8 +60,14 @@ BlockSpec* Model::find(const std::string& blockName) {
 }
 
 const BlockSpec* Model::byHandle(double handle) const {
-    const auto it = byHandle_.find(handle);
-    return it == byHandle_.end() ? nullptr : &blocks_[it->second];
+    if (sortedStale_) {
+        sortedHandles_.assign(byHandle_.begin(), byHandle_.end());
+        std::sort(sortedHandles_.begin(), sortedHandles_.end());
+        sortedStale_ = false;
+    }
+    const auto it = std::lower_bound(sortedHandles_.begin(), sortedHandles_.end(), handle,
+                                     [](const auto& entry, double key) { return entry.first < key; });
+    return it != sortedHandles_.end() && it->first == handle ? &blocks_[it->second] : nullptr;
 }
 
 std::optional<std::string> Model::maskType(double handle) const {

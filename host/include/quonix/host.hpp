@@ -302,6 +302,11 @@ class Model : public ModelQueries {
     // addBlock.
     std::unordered_map<double, std::size_t, HandleHash> byHandle_;
     std::unordered_map<std::string, std::size_t> byName_;
+    // The same positions sorted by handle, for the command language's questions, made again after blocks
+    // were added. A sweep asks in ascending handle order, so one search runs along the path of the one
+    // before and the blocks are read in model order, where a hash lookup would miss the cache every time.
+    mutable std::vector<std::pair<double, std::size_t>> sortedHandles_;
+    mutable bool sortedStale_ = false;
     long nextHandle_ = 1;
 };
 

@@ -60,13 +60,14 @@ class ArrayPool {
     }
 
     bool isLive(const zvArray* array) const {
-        const auto address = reinterpret_cast<std::uintptr_t>(array);
+        // The slab of the last array asked about first: a workspace query keeps using the same few arrays.
+        if (lastSlab_ < slabs_.size() && inSlab(lastSlab_, array)) {
+            return isSlot(lastSlab_, array);
+        }
         for (std::size_t i = slabs_.size(); i-- > 0;) {
-            const Slab& slab = slabs_[i];
-            const auto base = reinterpret_cast<std::uintptr_t>(slab.arrays);
-            const std::size_t constructed = i + 1 == slabs_.size() ? used_ : slab.size;
-            if (address >= base && address < base + constructed * sizeof(zvArray)) {
-                return (address - base) % sizeof(zvArray) == 0 && array->live;
+            if (inSlab(i, array)) {
+                lastSlab_ = i;
+                return isSlot(i, array);
             }
         }
         return false;
@@ -79,6 +80,20 @@ class ArrayPool {
         zvArray* arrays;  // raw storage; slots up to the pool's use are constructed
         std::size_t size;
     };
+
+    // Whether the address lies among the constructed slots of slab i.
+    bool inSlab(std::size_t i, const zvArray* array) const {
+        const auto address = reinterpret_cast<std::uintptr_t>(array);
+        const auto base = reinterpret_cast<std::uintptr_t>(slabs_[i].arrays);
+        const std::size_t constructed = i + 1 == slabs_.size() ? used_ : slabs_[i].size;
+        return address >= base && address < base + constructed * sizeof(zvArray);
+    }
+    // For an address in slab i: whether it is the start of a slot whose array is live.
+    bool isSlot(std::size_t i, const zvArray* array) const {
+        const auto offset =
+            reinterpret_cast<std::uintptr_t>(array) - reinterpret_cast<std::uintptr_t>(slabs_[i].arrays);
+        return offset % sizeof(zvArray) == 0 && array->live;
+    }
 
     // Slabs double in size, so that even a model with a million arrays has only a few to check.
     void grow() {
@@ -103,6 +118,7 @@ class ArrayPool {
     std::size_t used_ = 0;  // constructed slots of the last slab
     std::vector<zvArray*> free_;
     std::size_t live_ = 0;
+    mutable std::size_t lastSlab_ = 0;
 };
 
 // Never destroyed: arrays held by other static objects are released after any destructor here would run.

@@ -65,9 +65,19 @@ const BlockSpec* Model::byHandle(double handle) const {
         std::sort(sortedHandles_.begin(), sortedHandles_.end());
         sortedStale_ = false;
     }
+    // A sweep asks for the handle after the last one found: looked at before searching.
+    const std::size_t next = lastFound_ + 1;
+    if (next < sortedHandles_.size() && sortedHandles_[next].first == handle) {
+        lastFound_ = next;
+        return &blocks_[sortedHandles_[next].second];
+    }
     const auto it = std::lower_bound(sortedHandles_.begin(), sortedHandles_.end(), handle,
                                      [](const auto& entry, double key) { return entry.first < key; });
-    return it != sortedHandles_.end() && it->first == handle ? &blocks_[it->second] : nullptr;
+    if (it == sortedHandles_.end() || it->first != handle) {
+        return nullptr;
+    }
+    lastFound_ = static_cast<std::size_t>(it - sortedHandles_.begin());
+    return &blocks_[it->second];
 }
 
 std::optional<std::string> Model::maskType(double handle) const {

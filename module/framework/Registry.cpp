@@ -128,6 +128,9 @@ class Registry {
     BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
         auto it = position(handle);
         if (it != entries_.end() && it->handle == handle) {
+            if (it->object == nullptr) {
+                it->object = std::move(obj);  // a key left by destroyAll while it runs
+            }
             return it->object.get();
         }
         return entries_.insert(it, Entry{handle, std::move(obj)})->object.get();
@@ -137,28 +140,36 @@ class Registry {
         std::vector<double> keys;
         keys.reserve(entries_.size());
         for (const Entry& entry : entries_) {
-            keys.push_back(entry.handle);
+            if (entry.object != nullptr) {
+                keys.push_back(entry.handle);
+            }
         }
         return keys;
     }
 
     void remove(double handle) {
         auto it = position(handle);
-        if (it == entries_.end() || it->handle != handle) {
+        if (it == entries_.end() || it->handle != handle || it->object == nullptr) {
             return;
         }
         // The object is destroyed while its key is still registered; the key goes after that.
         it->object.reset();
         it = position(handle);
-        if (it != entries_.end() && it->handle == handle) {
+        if (it != entries_.end() && it->handle == handle && it->object == nullptr) {
             entries_.erase(it);
         }
     }
 
+    // Destroys the objects in ascending handle order. A destroyed object's key stays without an object (which
+    // no lookup reports) until all are destroyed, so that the vector is not shifted once per object.
     void destroyAll() {
         for (double key : handles()) {
-            remove(key);
+            auto it = position(key);
+            if (it != entries_.end() && it->handle == key) {
+                it->object.reset();
+            }
         }
+        std::erase_if(entries_, [](const Entry& entry) { return entry.object == nullptr; });
     }
 
   private:

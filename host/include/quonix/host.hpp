@@ -307,6 +307,7 @@ class Model : public ModelQueries {
     // before and the blocks are read in model order, where a hash lookup would miss the cache every time.
     mutable std::vector<std::pair<double, std::size_t>> sortedHandles_;
     mutable bool sortedStale_ = false;
+    mutable std::size_t lastFound_ = 0;  // where the last question found its handle
     long nextHandle_ = 1;
 };
 

@@ -95,10 +95,11 @@ class ArrayPool {
         return offset % sizeof(zvArray) == 0 && array->live;
     }
 
-    // Slabs double in size, so that even a model with a million arrays has only a few to check.
+    // Slabs grow fourfold, so that even a model with a million arrays has only a few to check. Pages of a
+    // slab that no array reached yet take no memory.
     void grow() {
-        constexpr std::size_t kFirst = 256, kLargest = std::size_t{1} << 20;
-        const std::size_t size = slabs_.empty() ? kFirst : std::min(2 * slabs_.back().size, kLargest);
+        constexpr std::size_t kFirst = 4096, kLargest = std::size_t{1} << 20;
+        const std::size_t size = slabs_.empty() ? kFirst : std::min(4 * slabs_.back().size, kLargest);
         slabs_.push_back({std::allocator<zvArray>().allocate(size), size});
         used_ = 0;
     }
@@ -202,6 +203,17 @@ zvArray* createScalar(double value) {
         array.dims = {1, 1};
         array.re.assign(1, value);
     });
+}
+
+void destroyOwned(zvArray* array) {
+    if (array == nullptr) {
+        return;
+    }
+    // Field values are checked: a module may have set any pointer as one.
+    for (zvArray* value : array->fieldValues) {
+        zvDestroyArray(value);
+    }
+    pool().give(array);
 }
 
 zvArray* duplicateLive(const zvArray* array) {
@@ -316,13 +328,9 @@ zvArray* zvDuplicateArray(const zvArray* array) {
 
 void zvDestroyArray(zvArray* array) {
     // An unknown or already destroyed pointer is ignored rather than freed twice.
-    if (live(array) == nullptr) {
-        return;
+    if (live(array) != nullptr) {
+        quonix::detail::destroyOwned(array);
     }
-    for (zvArray* value : array->fieldValues) {
-        zvDestroyArray(value);
-    }
-    pool().give(array);
 }
 
 zvClassID zvGetClassID(const zvArray* array) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -67,11 +68,18 @@ enum class Space { Global, Caller };
 // A valid variable name: a letter, then letters, digits and underscores.
 bool isValidName(std::string_view name);
 
+// Destroys an array the host owns and knows to be live, without the check a module's pointer needs.
+void destroyOwned(zvArray* array);
+struct OwnedDeleter {
+    void operator()(zvArray* array) const { destroyOwned(array); }
+};
+using OwnedArray = std::unique_ptr<zvArray, OwnedDeleter>;
+
 // One variable name: its value in "global", its value in "caller" and whether "caller" declared it global.
 struct Slot {
     std::string name;
-    ArrayPtr global;
-    ArrayPtr caller;
+    OwnedArray global;
+    OwnedArray caller;
     bool declared = false;
 };
 // The slot of a name, or null for a name never used. Slots live until trimSlots drops them.

@@ -88,7 +88,7 @@ HostState& state() {
     return gHost;
 }
 
-quonix::ArrayPtr& valueIn(quonix::detail::Space space, Slot& slot) {
+quonix::detail::OwnedArray& valueIn(quonix::detail::Space space, Slot& slot) {
     return space == quonix::detail::Space::Global ? slot.global : slot.caller;
 }
 
@@ -322,15 +322,16 @@ int zupPutVariable(const char* workspace, const char* name, const zvArray* value
     const quonix::detail::HostCall call("zupPutVariable");
     Space space{};
     int status = 1;
-    if (!call.failed() && parseSpace(workspace, space) && name != nullptr && quonix::detail::isLive(value)) {
+    if (!call.failed() && parseSpace(workspace, space) && name != nullptr) {
         // A name that has a slot is valid: slots are made only for valid names.
         Slot* slot = quonix::detail::findSlot(name);
         if (slot == nullptr && quonix::detail::isValidName(name)) {
             quonix::detail::trimSlots();
             slot = &quonix::detail::slotFor(name);
         }
-        if (slot != nullptr) {
-            quonix::detail::storeVariable(space, *slot, quonix::detail::duplicateLive(value));
+        zvArray* copy = slot != nullptr ? quonix::detail::duplicateLive(value) : nullptr;
+        if (copy != nullptr) {
+            quonix::detail::storeVariable(space, *slot, copy);
             status = 0;
         }
     }

@@ -95,10 +95,10 @@ class ArrayPool {
         return offset % sizeof(zvArray) == 0 && array->live;
     }
 
-    // Slabs grow fourfold, so that even a model with a million arrays has only a few to check. Pages of a
-    // slab that no array reached yet take no memory.
+    // Slabs grow fourfold, so that even a model with a million arrays has only a few to check; the first is
+    // small, as most runs hold few arrays. Pages of a slab that no array reached yet take no memory.
     void grow() {
-        constexpr std::size_t kFirst = 4096, kLargest = std::size_t{1} << 20;
+        constexpr std::size_t kFirst = 256, kLargest = std::size_t{1} << 20;
         const std::size_t size = slabs_.empty() ? kFirst : std::min(4 * slabs_.back().size, kLargest);
         slabs_.push_back({std::allocator<zvArray>().allocate(size), size});
         used_ = 0;

@@ -57,6 +57,25 @@ void BM_WorkspaceQueryRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_WorkspaceQueryRoundTrip);
 
+// The same query over every block of a model in turn, as one sweep asks it: the cost of a query once the
+// model no longer sits in the fastest caches.
+void BM_WorkspaceQuerySweep(benchmark::State& state) {
+    quonix::Model model("bench");
+    std::vector<double> handles;
+    for (int i = 0; i < state.range(0); ++i) {
+        quonix::BlockSpec blockSpec;
+        blockSpec.name = "b" + std::to_string(i);
+        handles.push_back(model.addBlock(blockSpec).handle);
+    }
+    for (auto _ : state) {
+        for (double handle : handles) {
+            benchmark::DoNotOptimize(hostQuery(handle));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WorkspaceQuerySweep)->Arg(1000)->Arg(5000);
+
 // The floor under one query: the same work written plainly, with nothing a general host needs. The handle
 // goes into a fresh array stored under a name, an already parsed command reads it and stores its answer
 // under another name, the answer is copied out, and both names are erased.
@@ -144,6 +163,22 @@ void BM_RegistryLookup(benchmark::State& state) {
     korlix::registry::destroyAll();
 }
 BENCHMARK(BM_RegistryLookup)->Arg(100)->Arg(5000);
+
+// One stale-handle sweep of the module over a registry of N live blocks: N query round trips.
+void BM_StaleHandleSweep(benchmark::State& state) {
+    quonix::Model model("bench");
+    for (int i = 0; i < state.range(0); ++i) {
+        quonix::BlockSpec blockSpec;
+        blockSpec.name = "b" + std::to_string(i);
+        korlix::registry::insert(model.addBlock(blockSpec).handle, std::make_unique<Idle>());
+    }
+    for (auto _ : state) {
+        korlix::removeStaleBlocks();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    korlix::registry::destroyAll();
+}
+BENCHMARK(BM_StaleHandleSweep)->Arg(1000)->Arg(5000);
 
 void BM_MaskTypeLookup(benchmark::State& state) {
     const std::string text = "FlexRayUnpackPDU";

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the output of scripts/bench-scale.sh (blocks, wall seconds, peak MiB per line) as an SVG picture:
+"""Draws the table scripts/bench-scale.sh writes (blocks, wall seconds, peak MiB per line) as an SVG picture:
 wall time and peak memory against the number of blocks, each on its own axis, every point labelled with its
 measured value. Pure Python, no plotting library.
 

@@ -1,8 +1,13 @@
 // The host's small command language: statement lists of "global", "clear", "clear global" and assignments
 // from calls of get_param, ishandle and korlix_get_execsys2. Commands are parsed once and cached by their
-// text, because a model update sends the same few commands for every block.
+// text, because a model update sends the same few commands for every block; a text sent again from the same
+// address is found without hashing it.
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <unordered_map>
 
 #include "HostInternal.hpp"
@@ -13,13 +18,38 @@ namespace {
 struct Argument {
     bool quoted = false;  // a quoted text; otherwise a variable name
     std::string value;
+    Slot* slot = nullptr;  // the variable's slot, once parsed
 };
+
+// An argument as a function sees it: a quoted text, or a variable's array.
+struct Value {
+    const std::string* text = nullptr;
+    const zvArray* array = nullptr;
+};
+
+// What a call hands back: at most three arrays (korlix_get_execsys2's answer), owned until they are stored.
+class Results {
+  public:
+    void add(zvArray* array) { items_[count_++].reset(array); }
+    std::size_t size() const { return count_; }
+    zvArray* release(std::size_t i) { return items_[i].release(); }
+
+  private:
+    std::array<ArrayPtr, 3> items_;
+    std::size_t count_ = 0;
+};
+
+using Function = bool (*)(std::span<const Value> args, Results& results);
+
+// The function a call names, or null for an unknown one (the call then fails when it runs).
+Function lookUpFunction(std::string_view name);
 
 struct Statement {
     enum class Kind { Global, ClearGlobal, Clear, Call };
     Kind kind = Kind::Call;
     std::vector<std::string> names;  // declared or cleared names, or the assignment targets
-    std::string function;
+    std::vector<Slot*> slots;        // their slots, once parsed
+    Function function = nullptr;
     std::vector<Argument> arguments;
 };
 
@@ -145,9 +175,11 @@ class Parser {
 
     bool parseCall(Statement& statement) {
         statement.kind = Statement::Kind::Call;
-        if (!name(statement.function) || !accept('(')) {
+        std::string function;
+        if (!name(function) || !accept('(')) {
             return false;
         }
+        statement.function = lookUpFunction(function);
         if (accept(')')) {
             return true;
         }
@@ -195,18 +227,13 @@ class Parser {
 
 // ---- functions ----
 
-// An argument as a function sees it: a quoted text, or a variable's array.
-struct Value {
-    const std::string* text = nullptr;
-    const zvArray* array = nullptr;
-};
-
 bool scalarOf(const Value& value, double& out) {
-    if (value.array == nullptr || zvIsNumeric(value.array) == 0 || zvIsComplex(value.array) != 0 ||
-        zvGetNumberOfElements(value.array) != 1) {
+    // Variables are the host's own live arrays.
+    const zvArray* array = value.array;
+    if (array == nullptr || array->classId != zvDOUBLE_CLASS || array->complex || array->re.size() != 1) {
         return false;
     }
-    out = zvGetScalar(value.array);
+    out = array->re[0];
     return true;
 }
 
@@ -215,16 +242,14 @@ bool textOf(const Value& value, std::string& out) {
         out = *value.text;
         return true;
     }
-    if (zvIsChar(value.array) != 0) {
+    if (value.array != nullptr && value.array->classId == zvCHAR_CLASS) {
         out = value.array->chars;
         return true;
     }
     return false;
 }
 
-using Results = std::vector<ArrayPtr>;
-
-bool getParam(const std::vector<Value>& args, Results& results) {
+bool getParam(std::span<const Value> args, Results& results) {
     double handle = 0.0;
     std::string parameter;
     const ModelQueries* queries = modelQueries();
@@ -236,11 +261,11 @@ bool getParam(const std::vector<Value>& args, Results& results) {
     if (!maskType) {
         return false;
     }
-    results.emplace_back(createCharArray(*maskType));
+    results.add(createCharArray(*maskType));
     return true;
 }
 
-bool isHandle(const std::vector<Value>& args, Results& results) {
+bool isHandle(std::span<const Value> args, Results& results) {
     const ModelQueries* queries = modelQueries();
     if (args.size() != 1 || queries == nullptr) {
         return false;
@@ -248,11 +273,11 @@ bool isHandle(const std::vector<Value>& args, Results& results) {
     // Anything but one real number (a text, a vector) is not a handle: the answer is 0, not a failure.
     double handle = 0.0;
     bool valid = scalarOf(args[0], handle) && queries->isHandle(handle);
-    results.emplace_back(zvCreateDoubleScalar(valid ? 1.0 : 0.0));
+    results.add(createScalar(valid ? 1.0 : 0.0));
     return true;
 }
 
-bool executionSystem(const std::vector<Value>& args, Results& results) {
+bool executionSystem(std::span<const Value> args, Results& results) {
     double handle = 0.0;
     const ModelQueries* queries = modelQueries();
     if (args.size() != 1 || queries == nullptr || !scalarOf(args[0], handle)) {
@@ -262,49 +287,58 @@ bool executionSystem(const std::vector<Value>& args, Results& results) {
     if (!answer) {
         return false;
     }
-    results.emplace_back(createCharArray(answer->errorText));
-    results.emplace_back(createCharArray(answer->execSys));
-    results.emplace_back(createCharArray(answer->sysType));
+    results.add(createCharArray(answer->errorText));
+    results.add(createCharArray(answer->execSys));
+    results.add(createCharArray(answer->sysType));
     return true;
 }
 
+Function lookUpFunction(std::string_view name) {
+    if (name == "get_param") {
+        return &getParam;
+    }
+    if (name == "ishandle") {
+        return &isHandle;
+    }
+    if (name == "korlix_get_execsys2") {
+        return &executionSystem;
+    }
+    return nullptr;
+}
+
 bool call(const Statement& statement, Results& results) {
-    std::vector<Value> args;
-    args.reserve(statement.arguments.size());
+    // No function takes more than two arguments; a call with more fails without looking at them.
+    constexpr std::size_t kMaxArguments = 2;
+    std::array<Value, kMaxArguments> args;
+    std::size_t count = 0;
     for (const Argument& argument : statement.arguments) {
         Value value;
         if (argument.quoted) {
             value.text = &argument.value;
-        } else if ((value.array = findVariable(Space::Caller, argument.value)) == nullptr) {
+        } else if ((value.array = findVariable(Space::Caller, *argument.slot)) == nullptr) {
             return false;  // unknown variable
         }
-        args.push_back(value);
+        if (count == kMaxArguments) {
+            return false;
+        }
+        args[count++] = value;
     }
-    if (statement.function == "get_param") {
-        return getParam(args, results);
-    }
-    if (statement.function == "ishandle") {
-        return isHandle(args, results);
-    }
-    if (statement.function == "korlix_get_execsys2") {
-        return executionSystem(args, results);
-    }
-    return false;  // unknown function
+    return statement.function != nullptr && statement.function(std::span(args.data(), count), results);
 }
 
 bool run(const Statement& statement) {
     switch (statement.kind) {
         case Statement::Kind::Global:
-            for (const std::string& name : statement.names) {
-                declareGlobal(name);
+            for (Slot* slot : statement.slots) {
+                declareGlobal(*slot);
             }
             return true;
         case Statement::Kind::ClearGlobal:
             if (statement.names.empty()) {
                 clearAllGlobals();
             }
-            for (const std::string& name : statement.names) {
-                clearGlobal(name);
+            for (Slot* slot : statement.slots) {
+                clearGlobal(*slot);
             }
             return true;
         case Statement::Kind::Clear:
@@ -312,8 +346,8 @@ bool run(const Statement& statement) {
             if (statement.names.empty()) {
                 clearAllCaller();
             }
-            for (const std::string& name : statement.names) {
-                clearCaller(name);
+            for (Slot* slot : statement.slots) {
+                clearCaller(*slot);
             }
             return true;
         case Statement::Kind::Call: {
@@ -322,7 +356,7 @@ bool run(const Statement& statement) {
                 return false;  // sets none of the targets
             }
             for (std::size_t i = 0; i < statement.names.size(); ++i) {
-                storeVariable(Space::Caller, statement.names[i], results[i].release());
+                storeVariable(Space::Caller, *statement.slots[i], results.release(i));
             }
             return true;
         }
@@ -335,25 +369,75 @@ struct TextHash {
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
-const Program& compiled(std::string_view command) {
-    // Bounded, so that a caller sending ever new texts cannot grow the host without limit.
-    constexpr std::size_t kMaxCached = 4096;
-    static std::unordered_map<std::string, std::unique_ptr<Program>, TextHash, std::equal_to<>> cache;
-    auto it = cache.find(command);
-    if (it != cache.end()) {
+// Parses a command and gives each variable it names its slot.
+std::unique_ptr<Program> parsed(std::string_view text) {
+    auto program = std::make_unique<Program>(Parser(text).parse());
+    for (Statement& statement : program->statements) {
+        for (const std::string& name : statement.names) {
+            statement.slots.push_back(&slotFor(name));
+        }
+        for (Argument& argument : statement.arguments) {
+            if (!argument.quoted) {
+                argument.slot = &slotFor(argument.value);
+            }
+        }
+    }
+    return program;
+}
+
+// Parsed commands by their text. Bounded, so that a caller sending ever new texts cannot grow the host
+// without limit.
+class ProgramCache {
+  public:
+    const Program& find(const char* command) {
+        // A module sends its commands from a few constant texts: the last texts seen are looked up by their
+        // address first. The text itself is still compared, since a caller may reuse a buffer for another.
+        Recent& recent = recent_[(reinterpret_cast<std::uintptr_t>(command) >> 3) % recent_.size()];
+        if (recent.address == command && std::strcmp(recent.text->c_str(), command) == 0) {
+            return *recent.program;
+        }
+        const std::string_view text(command);
+        auto it = byText_.find(text);
+        if (it == byText_.end()) {
+            constexpr std::size_t kMaxCached = 4096;
+            if (byText_.size() >= kMaxCached) {
+                clear();
+            }
+            trimSlots();
+            it = byText_.emplace(std::string(text), parsed(text)).first;
+        }
+        recent = {command, &it->first, it->second.get()};
         return *it->second;
     }
-    if (cache.size() >= kMaxCached) {
-        cache.clear();
+
+    void clear() {
+        byText_.clear();
+        recent_ = {};
     }
-    auto program = std::make_unique<Program>(Parser(command).parse());
-    return *cache.emplace(std::string(command), std::move(program)).first->second;
+
+  private:
+    struct Recent {
+        const char* address = nullptr;
+        const std::string* text = nullptr;
+        const Program* program = nullptr;
+    };
+    std::unordered_map<std::string, std::unique_ptr<Program>, TextHash, std::equal_to<>> byText_;
+    std::array<Recent, 16> recent_{};
+};
+
+ProgramCache& programs() {
+    static ProgramCache cache;
+    return cache;
 }
 
 }  // namespace
 
-int evaluate(std::string_view command) {
-    const Program& program = compiled(command);
+void forgetCommands() {
+    programs().clear();
+}
+
+int evaluate(const char* command) {
+    const Program& program = programs().find(command);
     for (const Statement& statement : program.statements) {
         if (!run(statement)) {
             return 1;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -10,7 +11,8 @@
 
 #include "quonix/host.hpp"
 
-// The array layout. Elements are stored column by column; a char array keeps one byte per element.
+// The array layout. Elements are stored column by column; a char array keeps one byte per element. Arrays
+// come from the host's pool (Arrays.cpp) and go back to it when destroyed.
 struct zvArray {
     zvClassID classId = zvDOUBLE_CLASS;
     std::array<std::size_t, 2> dims{0, 0};  // rows, columns
@@ -22,6 +24,7 @@ struct zvArray {
     std::vector<zvArray*> fieldValues;    // struct class: element-major, numel * fieldNames.size()
     // Struct class: when set, every name asked for with zvGetFieldNumber is added here (a copy does not).
     std::set<std::string>* fieldLookups = nullptr;
+    bool live = false;  // created and not destroyed yet
 };
 
 namespace quonix::detail {
@@ -36,6 +39,10 @@ struct RaisedError {
 zvArray* createCharArray(std::string_view text);
 // True for an array that was created and not destroyed yet.
 bool isLive(const zvArray* array);
+// What zvCreateDoubleScalar and zvDuplicateArray do, for the host's own use (no call of a module).
+zvArray* createScalar(double value);
+// A deep copy, or null when the array is not live.
+zvArray* duplicateLive(const zvArray* array);
 
 // Name of the block whose callback is running, for the "block" key of trace events (null outside).
 const std::string* currentBlockName();
@@ -60,18 +67,41 @@ enum class Space { Global, Caller };
 
 // A valid variable name: a letter, then letters, digits and underscores.
 bool isValidName(std::string_view name);
+
+// Destroys an array the host owns and knows to be live, without the check a module's pointer needs.
+void destroyOwned(zvArray* array);
+struct OwnedDeleter {
+    void operator()(zvArray* array) const { destroyOwned(array); }
+};
+using OwnedArray = std::unique_ptr<zvArray, OwnedDeleter>;
+
+// One variable name: its value in "global", its value in "caller" and whether "caller" declared it global.
+struct Slot {
+    std::string name;
+    OwnedArray global;
+    OwnedArray caller;
+    bool declared = false;
+};
+// The slot of a name, or null for a name never used. Slots live until trimSlots drops them.
+Slot* findSlot(const char* name);
+// The slot of a valid name, made when missing.
+Slot& slotFor(std::string_view name);
+// Drops the slots that hold nothing, and every parsed command, when there are very many of them. Only
+// called where no slot is in use: before a name is stored or a command is parsed.
+void trimSlots();
+
 // The variable as code in that workspace sees it (in "caller", a name declared global is the global one);
 // null when missing. Owned by the workspace.
-const zvArray* findVariable(Space space, std::string_view name);
+const zvArray* findVariable(Space space, const Slot& slot);
 // Stores value (taking ownership) as the variable, replacing an old value.
-void storeVariable(Space space, std::string_view name, zvArray* value);
+void storeVariable(Space space, Slot& slot, zvArray* value);
 // "global A": declares A global in "caller"; creates it in "global" as an empty double when missing.
-void declareGlobal(std::string_view name);
+void declareGlobal(Slot& slot);
 // "clear global A": removes A from "global" and its declaration.
-void clearGlobal(std::string_view name);
+void clearGlobal(Slot& slot);
 void clearAllGlobals();
 // "clear A": removes A from "caller", or only its declaration when A is declared global.
-void clearCaller(std::string_view name);
+void clearCaller(Slot& slot);
 void clearAllCaller();
 
 // ---- fault injection and call tracking (Faults.cpp) ----
@@ -105,6 +135,8 @@ class ModuleCall {
 // ---- evaluator (Evaluator.cpp) ----
 
 // Runs a statement list in the "caller" workspace; 0 when every statement succeeded.
-int evaluate(std::string_view command);
+int evaluate(const char* command);
+// Drops every parsed command (they hold slots).
+void forgetCommands();
 
 }  // namespace quonix::detail

@@ -1,140 +1,95 @@
 // The "global" and "caller" workspaces, the zup functions, the trace and the evaluator's view of the model.
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 #include "HostInternal.hpp"
 
 namespace {
 
-// A workspace holds a handful of variables, and the module stores and clears the same few names thousands of
-// times per model update. A flat list searched by name beats hashing here, and a cleared entry keeps its
-// name's storage so that storing that name again allocates nothing.
-class VariableList {
+using quonix::detail::Slot;
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// Every variable name the host has seen has one slot that holds its value in either workspace and its global
+// declaration, so that commands, parsed once, reach their variables without looking a name up, and the
+// module's fixed names are found by the address of their text. A workspace holds a handful of variables; the
+// slots of names that hold nothing are dropped when there are too many of them (see trimSlots).
+class SlotTable {
   public:
-    zvArray* find(std::string_view name) const {
-        for (const Entry& entry : entries_) {
-            if (entry.value && entry.name == name) {
-                return entry.value.get();
-            }
+    Slot* find(const char* name) {
+        Recent& recent = recent_[(reinterpret_cast<std::uintptr_t>(name) >> 3) % recent_.size()];
+        if (recent.address == name && std::strcmp(recent.slot->name.c_str(), name) == 0) {
+            return recent.slot;
         }
-        return nullptr;
+        Slot* slot = find(std::string_view(name));
+        if (slot != nullptr) {
+            recent = {name, slot};
+        }
+        return slot;
     }
-    void store(std::string_view name, zvArray* value) {
-        Entry* unused = nullptr;
-        for (Entry& entry : entries_) {
-            if (entry.name == name) {
-                entry.value.reset(value);
-                return;
-            }
-            if (!entry.value && unused == nullptr) {
-                unused = &entry;
-            }
-        }
-        if (unused != nullptr) {
-            unused->name.assign(name);
-            unused->value.reset(value);
-        } else {
-            entries_.push_back({std::string(name), quonix::ArrayPtr(value)});
-        }
+    Slot* find(std::string_view name) const {
+        const auto it = byName_.find(name);
+        return it != byName_.end() ? it->second.get() : nullptr;
     }
-    void erase(std::string_view name) {
-        for (Entry& entry : entries_) {
-            if (entry.name == name) {
-                entry.value.reset();
-            }
+    Slot& add(std::string_view name) {
+        auto it = byName_.find(name);
+        if (it == byName_.end()) {
+            auto slot = std::make_unique<Slot>();
+            slot->name.assign(name);
+            it = byName_.emplace(slot->name, std::move(slot)).first;
         }
+        return *it->second;
     }
-    void clear() { entries_.clear(); }
+    std::size_t size() const { return byName_.size(); }
     template <typename F>
-    void forEach(F f) const {
-        for (const Entry& entry : entries_) {
-            if (entry.value) {
-                f(entry.name);
-            }
+    void forEach(F f) {
+        for (auto& entry : byName_) {
+            f(*entry.second);
         }
+    }
+    void dropEmpty() {
+        recent_ = {};
+        std::erase_if(byName_, [](const auto& entry) {
+            const Slot& slot = *entry.second;
+            return !slot.global && !slot.caller && !slot.declared;
+        });
     }
 
   private:
-    struct Entry {
-        std::string name;
-        quonix::ArrayPtr value;  // null: a cleared entry whose storage is kept for reuse
+    struct Recent {
+        const char* address = nullptr;
+        Slot* slot = nullptr;
     };
-    std::vector<Entry> entries_;
+    std::unordered_map<std::string_view, std::unique_ptr<Slot>, TextHash, std::equal_to<>> byName_;
+    std::array<Recent, 16> recent_{};
 };
-
-// Names declared global in "caller", kept the same way.
-class NameList {
-  public:
-    bool empty() const { return count_ == 0; }
-    bool contains(std::string_view name) const {
-        for (const auto& [text, used] : names_) {
-            if (used && text == name) {
-                return true;
-            }
-        }
-        return false;
-    }
-    void add(std::string_view name) {
-        if (contains(name)) {
-            return;
-        }
-        ++count_;
-        for (auto& [text, used] : names_) {
-            if (!used) {
-                text.assign(name);
-                used = true;
-                return;
-            }
-        }
-        names_.emplace_back(std::string(name), true);
-    }
-    bool erase(std::string_view name) {
-        for (auto& [text, used] : names_) {
-            if (used && text == name) {
-                used = false;
-                --count_;
-                return true;
-            }
-        }
-        return false;
-    }
-    void clear() {
-        names_.clear();
-        count_ = 0;
-    }
-
-  private:
-    std::vector<std::pair<std::string, bool>> names_;
-    std::size_t count_ = 0;
-};
-
-using VariableMap = VariableList;
-using NameSet = NameList;
 
 struct HostState {
-    VariableMap global;
-    VariableMap caller;
-    NameSet declaredGlobal;  // names declared global in "caller"
+    SlotTable slots;
     const quonix::ModelQueries* queries = nullptr;
     const std::string* blockName = nullptr;
     quonix::Trace trace;
 };
 
+// At namespace scope rather than inside a function: every host call reaches it several times, and a
+// function's guarded static costs a call each time. Nothing uses it before the library is initialised.
+HostState gHost;
+
 HostState& state() {
-    static HostState host;
-    return host;
+    return gHost;
 }
 
-VariableMap& variables(quonix::detail::Space space) {
-    return space == quonix::detail::Space::Global ? state().global : state().caller;
-}
-
-bool isDeclared(std::string_view name) {
-    const NameSet& declared = state().declaredGlobal;
-    return !declared.empty() && declared.contains(name);
+quonix::detail::OwnedArray& valueIn(quonix::detail::Space space, Slot& slot) {
+    return space == quonix::detail::Space::Global ? slot.global : slot.caller;
 }
 
 // Parses "global"/"caller".
@@ -193,9 +148,8 @@ void setModelQueries(const ModelQueries* queries) {
 }
 
 void clearWorkspaces() {
-    state().global.clear();
-    state().caller.clear();
-    state().declaredGlobal.clear();
+    detail::clearAllGlobals();
+    detail::clearAllCaller();
 }
 
 std::vector<std::string> workspaceVariables(const std::string& workspace) {
@@ -204,7 +158,11 @@ std::vector<std::string> workspaceVariables(const std::string& workspace) {
     if (!parseSpace(workspace.c_str(), space)) {
         return names;
     }
-    variables(space).forEach([&names](const std::string& name) { names.push_back(name); });
+    state().slots.forEach([&](Slot& slot) {
+        if (valueIn(space, slot)) {
+            names.push_back(slot.name);
+        }
+    });
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -232,56 +190,80 @@ nlohmann::json traceValue(const zvArray* array) {
 }
 
 bool isValidName(std::string_view name) {
-    if (name.empty() || !((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
-        return false;
-    }
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-    });
+    // 1: a letter, 2: a digit or an underscore.
+    static constexpr auto kKinds = [] {
+        std::array<unsigned char, 256> kinds{};
+        for (int c = 'a'; c <= 'z'; ++c) {
+            kinds[static_cast<std::size_t>(c)] = kinds[static_cast<std::size_t>(c - 'a' + 'A')] = 1;
+        }
+        for (int c = '0'; c <= '9'; ++c) {
+            kinds[static_cast<std::size_t>(c)] = 2;
+        }
+        kinds[static_cast<std::size_t>('_')] = 2;
+        return kinds;
+    }();
+    const auto kind = [](char c) { return kKinds[static_cast<unsigned char>(c)]; };
+    return !name.empty() && kind(name[0]) == 1 &&
+           std::all_of(name.begin() + 1, name.end(), [&kind](char c) { return kind(c) != 0; });
 }
 
-const zvArray* findVariable(Space space, std::string_view name) {
-    if (space == Space::Caller && isDeclared(name)) {
-        space = Space::Global;
-    }
-    return variables(space).find(name);
+Slot* findSlot(const char* name) {
+    return state().slots.find(name);
 }
 
-void storeVariable(Space space, std::string_view name, zvArray* value) {
-    if (space == Space::Caller && isDeclared(name)) {
-        space = Space::Global;
-    }
-    variables(space).store(name, value);
+Slot& slotFor(std::string_view name) {
+    return state().slots.add(name);
 }
 
-void declareGlobal(std::string_view name) {
+void trimSlots() {
+    // Far more names than any module keeps: a caller sending ever new names cannot grow the host without
+    // limit. The parsed commands hold slots, so they go first.
+    constexpr std::size_t kMaxSlots = 16384;
+    if (state().slots.size() >= kMaxSlots) {
+        forgetCommands();
+        state().slots.dropEmpty();
+    }
+}
+
+const zvArray* findVariable(Space space, const Slot& slot) {
+    return (space == Space::Caller && !slot.declared ? slot.caller : slot.global).get();
+}
+
+void storeVariable(Space space, Slot& slot, zvArray* value) {
+    (space == Space::Caller && !slot.declared ? slot.caller : slot.global).reset(value);
+}
+
+void declareGlobal(Slot& slot) {
     // A caller variable of the same name would be hidden by the declaration for good; it is dropped.
-    state().caller.erase(name);
-    state().declaredGlobal.add(name);
-    if (state().global.find(name) == nullptr) {
-        state().global.store(name, zvCreateDoubleMatrix(0, 0, zvREAL));
+    slot.caller.reset();
+    slot.declared = true;
+    if (!slot.global) {
+        slot.global.reset(zvCreateDoubleMatrix(0, 0, zvREAL));
     }
 }
 
-void clearGlobal(std::string_view name) {
-    state().global.erase(name);
-    state().declaredGlobal.erase(name);
+void clearGlobal(Slot& slot) {
+    slot.global.reset();
+    slot.declared = false;
 }
 
 void clearAllGlobals() {
-    state().global.clear();
-    state().declaredGlobal.clear();
+    state().slots.forEach([](Slot& slot) { clearGlobal(slot); });
 }
 
-void clearCaller(std::string_view name) {
-    if (!state().declaredGlobal.erase(name)) {
-        state().caller.erase(name);
+void clearCaller(Slot& slot) {
+    if (slot.declared) {
+        slot.declared = false;
+    } else {
+        slot.caller.reset();
     }
 }
 
 void clearAllCaller() {
-    state().caller.clear();
-    state().declaredGlobal.clear();
+    state().slots.forEach([](Slot& slot) {
+        slot.caller.reset();
+        slot.declared = false;
+    });
 }
 
 }  // namespace detail
@@ -318,7 +300,9 @@ zvArray* zupGetVariable(const char* workspace, const char* name) {
     Space space{};
     zvArray* copy = nullptr;
     if (!call.failed() && parseSpace(workspace, space) && name != nullptr) {
-        copy = zvDuplicateArray(quonix::detail::findVariable(space, name));
+        if (const Slot* slot = quonix::detail::findSlot(name)) {
+            copy = quonix::detail::duplicateLive(quonix::detail::findVariable(space, *slot));
+        }
     }
     if (state().trace.enabled()) {
         nlohmann::json event = callEvent("zupGetVariable");
@@ -338,10 +322,18 @@ int zupPutVariable(const char* workspace, const char* name, const zvArray* value
     const quonix::detail::HostCall call("zupPutVariable");
     Space space{};
     int status = 1;
-    if (!call.failed() && parseSpace(workspace, space) && name != nullptr &&
-        quonix::detail::isValidName(name) && quonix::detail::isLive(value)) {
-        quonix::detail::storeVariable(space, name, zvDuplicateArray(value));
-        status = 0;
+    if (!call.failed() && parseSpace(workspace, space) && name != nullptr) {
+        // A name that has a slot is valid: slots are made only for valid names.
+        Slot* slot = quonix::detail::findSlot(name);
+        if (slot == nullptr && quonix::detail::isValidName(name)) {
+            quonix::detail::trimSlots();
+            slot = &quonix::detail::slotFor(name);
+        }
+        zvArray* copy = slot != nullptr ? quonix::detail::duplicateLive(value) : nullptr;
+        if (copy != nullptr) {
+            quonix::detail::storeVariable(space, *slot, copy);
+            status = 0;
+        }
     }
     if (state().trace.enabled()) {
         nlohmann::json event = callEvent("zupPutVariable");

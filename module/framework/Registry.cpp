@@ -1,5 +1,5 @@
 // The two sample-time forms, the mask-type table with its factory, and the registry of live block objects.
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -119,30 +119,77 @@ class Registry {
     Registry& operator=(const Registry&) = delete;
     ~Registry() { destroyAll(); }
 
-    std::map<double, std::unique_ptr<BaseFcn>>& map() { return map_; }
-
-    void remove(double handle) {
-        auto it = map_.find(handle);
-        if (it == map_.end()) {
-            return;
-        }
-        it->second.reset();
-        map_.erase(it);
+    BaseFcn* find(double handle) const {
+        const auto it = position(handle);
+        return it != entries_.end() && it->handle == handle ? it->object.get() : nullptr;
     }
 
-    void destroyAll() {
+    // The object under handle: the new one, or the one already there.
+    BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
+        auto it = position(handle);
+        if (it != entries_.end() && it->handle == handle) {
+            if (it->object == nullptr) {
+                it->object = std::move(obj);  // a key left by destroyAll while it runs
+            }
+            return it->object.get();
+        }
+        return entries_.insert(it, Entry{handle, std::move(obj)})->object.get();
+    }
+
+    std::vector<double> handles() const {
         std::vector<double> keys;
-        keys.reserve(map_.size());
-        for (const auto& entry : map_) {
-            keys.push_back(entry.first);
+        keys.reserve(entries_.size());
+        for (const Entry& entry : entries_) {
+            if (entry.object != nullptr) {
+                keys.push_back(entry.handle);
+            }
         }
-        for (double key : keys) {
-            remove(key);
+        return keys;
+    }
+
+    void remove(double handle) {
+        auto it = position(handle);
+        if (it == entries_.end() || it->handle != handle || it->object == nullptr) {
+            return;
         }
+        // The object is destroyed while its key is still registered; the key goes after that.
+        it->object.reset();
+        it = position(handle);
+        if (it != entries_.end() && it->handle == handle && it->object == nullptr) {
+            entries_.erase(it);
+        }
+    }
+
+    // Destroys the objects in ascending handle order. A destroyed object's key stays without an object (which
+    // no lookup reports) until all are destroyed, so that the vector is not shifted once per object.
+    void destroyAll() {
+        for (double key : handles()) {
+            auto it = position(key);
+            if (it != entries_.end() && it->handle == key) {
+                it->object.reset();
+            }
+        }
+        std::erase_if(entries_, [](const Entry& entry) { return entry.object == nullptr; });
     }
 
   private:
-    std::map<double, std::unique_ptr<BaseFcn>> map_;
+    // Entries in ascending handle order, in one block of memory: the stale-handle sweep reads every handle
+    // at every size initialisation, and a tree of separately allocated nodes makes that walk miss the cache
+    // once per block.
+    struct Entry {
+        double handle;
+        std::unique_ptr<BaseFcn> object;
+    };
+
+    std::vector<Entry>::iterator position(double handle) {
+        return std::lower_bound(entries_.begin(), entries_.end(), handle,
+                                [](const Entry& entry, double key) { return entry.handle < key; });
+    }
+    std::vector<Entry>::const_iterator position(double handle) const {
+        return const_cast<Registry*>(this)->position(handle);
+    }
+
+    std::vector<Entry> entries_;
 };
 
 Registry gRegistry;
@@ -152,8 +199,7 @@ Registry gRegistry;
 namespace registry {
 
 BaseFcn* find(double handle) {
-    auto it = gRegistry.map().find(handle);
-    return it != gRegistry.map().end() ? it->second.get() : nullptr;
+    return gRegistry.find(handle);
 }
 
 BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
@@ -161,18 +207,11 @@ BaseFcn* insert(double handle, std::unique_ptr<BaseFcn> obj) {
     if (obj == nullptr) {
         return find(handle);
     }
-    auto [it, inserted] = gRegistry.map().try_emplace(handle, std::move(obj));
-    (void)inserted;
-    return it->second.get();
+    return gRegistry.insert(handle, std::move(obj));
 }
 
 std::vector<double> handles() {
-    std::vector<double> keys;
-    keys.reserve(gRegistry.map().size());
-    for (const auto& entry : gRegistry.map()) {
-        keys.push_back(entry.first);
-    }
-    return keys;
+    return gRegistry.handles();
 }
 
 void remove(double handle) {

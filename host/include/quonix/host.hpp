@@ -290,14 +290,24 @@ class Model : public ModelQueries {
     std::optional<ExecSysAnswer> executionSystem(double handle) const override;
 
   private:
+    // Mixes the bits of a handle: the standard hash of a double runs a byte hash over them.
+    struct HandleHash {
+        std::size_t operator()(double handle) const;
+    };
     const BlockSpec* byHandle(double handle) const;
     std::string name_;
     std::vector<BlockSpec> blocks_;
     // Model positions by handle and by name: the stale-handle sweep asks about every block at every size
     // initialisation, so these lookups must not walk the model. Names and handles do not change after
     // addBlock.
-    std::unordered_map<double, std::size_t> byHandle_;
+    std::unordered_map<double, std::size_t, HandleHash> byHandle_;
     std::unordered_map<std::string, std::size_t> byName_;
+    // The same positions sorted by handle, for the command language's questions, made again after blocks
+    // were added. A sweep asks in ascending handle order, so one search runs along the path of the one
+    // before and the blocks are read in model order, where a hash lookup would miss the cache every time.
+    mutable std::vector<std::pair<double, std::size_t>> sortedHandles_;
+    mutable bool sortedStale_ = false;
+    mutable std::size_t lastFound_ = 0;  // where the last question found its handle
     long nextHandle_ = 1;
 };
 

@@ -35,7 +35,6 @@ namespace {
 using nlohmann::ordered_json;
 
 constexpr int kExitOk = 0;
-constexpr int kExitBlockError = 1;
 constexpr int kExitFailure = 2;
 
 const char* const kCommands[] = {"check", "simulate", "build", "run", "validate"};

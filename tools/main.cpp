@@ -281,9 +281,10 @@ Outcome driveModel(const Options& opt, korlix::Model model, const std::string& m
     try {
         korlix::Report report = korlix::run(std::move(model), run);
         out.code = report.exitCode();
-        out.result = report.json();
-        out.table = report.text();
-        out.record = report.record();
+        // Each part handed over, not copied: a large model's report is not held twice.
+        out.result = std::move(report).json();
+        out.table = std::move(report).text();
+        out.record = std::move(report).record();
     } catch (const korlix::Error& e) {
         out = unusable(e.file(), e.problems());
     }

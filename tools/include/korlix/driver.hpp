@@ -16,6 +16,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -92,18 +93,22 @@ struct RunOptions {
     std::function<void(const char* stage)> stage;
 };
 
-// What one run gave.
+// What one run gave. Each accessor of a Report that is going away (std::move(report).json()) hands its part
+// over instead of copying it.
 class Report {
   public:
     // 0: no block has an error; 1: some block has one (or, strict, there is a warning).
     int exitCode() const { return exitCode_; }
     std::size_t errors() const { return errors_; }
     // The report object as `korlix-host --json` prints it: model, blocks, trace, warnings, summary.
-    const nlohmann::ordered_json& json() const { return json_; }
+    const nlohmann::ordered_json& json() const& { return json_; }
+    nlohmann::ordered_json json() && { return std::move(json_); }
     // The report as the table korlix-host prints.
-    const std::string& text() const { return text_; }
+    const std::string& text() const& { return text_; }
+    std::string text() && { return std::move(text_); }
     // The record file text when the command generated code (build, or a scenario's generate step).
-    const std::optional<std::string>& record() const { return record_; }
+    const std::optional<std::string>& record() const& { return record_; }
+    std::optional<std::string> record() && { return std::move(record_); }
     // The loader's warnings, then the dialog fields the module never read.
     const std::vector<Diagnostic>& warnings() const { return warnings_; }
 

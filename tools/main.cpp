@@ -334,7 +334,7 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         try {
             modulePath = korlix::modulePath();
         } catch (const korlix::Error& e) {
-            return unusable(e.file(), e.problems());
+            return unusable("", std::string(e.what()) + "; use --module PATH");
         }
     } else if (modulePath.find('/') == std::string::npos) {
         modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for

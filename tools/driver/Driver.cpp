@@ -1,5 +1,6 @@
 // The driver's public face: a model in, the module run over it in the stand-in host, the report out.
 #include <dlfcn.h>
+#include <errno.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,17 +26,18 @@ constexpr std::string_view kCommands[] = {"check", "simulate", "build", "run", "
 // The file of the code that runs this function: the shared driver library, or the program the static one
 // is linked into.
 std::filesystem::path ownFile() {
+    // The loader names the program itself by the word it was started with (argv[0]), which need not be a path
+    // nor stay right after a change of directory; /proc/self/exe does.
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void*>(&ownFile), &info) != 0 && info.dli_fname != nullptr &&
+        std::string_view(info.dli_fname) != program_invocation_name &&
         std::string_view(info.dli_fname).find('/') != std::string_view::npos) {
-        return info.dli_fname;
+        return std::filesystem::absolute(info.dli_fname);
     }
-    // The program itself, which the loader may name by the bare word it was started with.
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) {
-        refuse("", "cannot find the module: the program's own path is unknown (" + ec.message() +
-                       "); name the module");
+        refuse("", "cannot find the module: the program's own path is unknown (" + ec.message() + ")");
     }
     return exe;
 }
@@ -89,7 +91,7 @@ std::string modulePath() {
         }
         tried += (tried.empty() ? "" : ", ") + candidate.string();
     }
-    refuse("", "module not found: none of " + tried + " exists; name the module");
+    refuse("", "module not found: none of " + tried + " exists");
 }
 
 Report run(Model model, const RunOptions& options) {

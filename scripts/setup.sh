@@ -2,7 +2,7 @@
 # Installs what building, testing, fuzzing and benchmarking need on a Debian machine, only what is missing.
 # Run as root.
 set -eu
-packages="cmake ninja-build g++ clang-format googletest libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libvalijson-dev python3 libbenchmark-dev clang libclang-rt-14-dev valgrind chromium"
+packages="cmake ninja-build dpkg-dev file pkgconf g++ clang-format googletest libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libvalijson-dev python3 libbenchmark-dev clang libclang-rt-14-dev valgrind chromium"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

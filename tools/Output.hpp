@@ -1,46 +1,16 @@
-// What korlix-host writes: the report as a table or JSON, and the record file, which appears whole or not at
-// all.
+// What korlix-host writes besides the report: the JUnit results, and the record file, which appears whole or
+// not at all.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "Diagnostics.hpp"
+#include "Table.hpp"
 
 namespace korlix_host {
-
-// The report as a table: one row per block with name, mask type, input and output ports (data type and
-// width), sample time and offset, and the status; then the trace, one event per line, when the report has
-// one.
-std::string renderTable(const nlohmann::ordered_json& report);
-
-// The same table built one block at a time, so that a large model's report never has to exist whole.
-class TableWriter {
-  public:
-    // The widest a column is padded to; a wider cell is written whole without padding the other rows.
-    static constexpr std::size_t kMaxColumnWidth = 40;
-    explicit TableWriter(std::string model);
-    void add(const nlohmann::ordered_json& block);
-    // A warning line below the table.
-    void warn(const Diagnostic& warning);
-    // The table, then the warnings, then the trace when one is given.
-    std::string finish(const nlohmann::ordered_json* trace) const;
-
-  private:
-    std::string model_;
-    std::vector<std::array<std::string, 6>> rows_;
-    std::size_t blocks_ = 0;
-    std::size_t errors_ = 0;
-    std::vector<std::string> warnings_;
-};
-
-// Columns a terminal gives the UTF-8 text: two for wide East Asian characters, none for combining marks,
-// one for anything else (a byte that is no valid UTF-8 included).
-std::size_t displayWidth(const std::string& text);
 
 // The results of one run as a JUnit XML file: one test suite per model, one test case per block. Each result
 // is a report ("model", "file", "blocks" with name, error, errorCallback and deleted, "warnings" with path,
@@ -48,10 +18,6 @@ std::size_t displayWidth(const std::string& text);
 // fails with its callback and text; warnings are properties and standard output of their block's case (or of
 // the suite); a deleted block is skipped; an unusable model file is one case with an error.
 std::string renderJunit(const std::vector<nlohmann::ordered_json>& results);
-// The report as indented JSON. Texts that are not valid UTF-8 (a message cut inside a character) are written
-// with the replacement character instead of failing.
-std::string renderJson(const nlohmann::ordered_json& report);
-
 // A file that appears whole or not at all, and only when its writer says so. prepare() writes the content to
 // a temporary file beside the target and flushes it to disk; commit() renames it over the target. Nothing
 // the tool was given is damaged on the way:
@@ -94,9 +60,5 @@ class PendingFile {
     int throughFd_ = -1;       // that device or FIFO, open for writing
     int slot_ = -1;            // the signal handler's record of temp_
 };
-
-// The module beside the running executable, or lib/korlix/ of the installed layout when only that exists.
-// When neither exists, returns an empty text and a message naming both places.
-std::string defaultModulePath(std::string& error);
 
 }  // namespace korlix_host

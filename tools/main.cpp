@@ -26,8 +26,8 @@
 #include "ModelFile.hpp"
 #include "Output.hpp"
 #include "Pictures.hpp"
-#include "Session.hpp"
 #include "TraceFile.hpp"
+#include "korlix/driver.hpp"
 #include "quonix/host.hpp"
 
 namespace {
@@ -35,10 +35,7 @@ namespace {
 using nlohmann::ordered_json;
 
 constexpr int kExitOk = 0;
-constexpr int kExitBlockError = 1;
 constexpr int kExitFailure = 2;
-// Version of the JSON report's layout; raised when a key changes meaning or goes away.
-constexpr int kReportFormat = 2;
 
 const char* const kCommands[] = {"check", "simulate", "build", "run", "validate"};
 
@@ -63,7 +60,7 @@ constexpr std::size_t kMaxTracedBlocks = 200;
 
 // How far a long run has come, on standard error when that is a terminal: one line, rewritten at most ten
 // times a second and at the end of each phase.
-korlix_host::Session::Progress progressLine(const Options& opt) {
+std::function<void(const char*, std::size_t, std::size_t)> progressLine(const Options& opt) {
     if (opt.quiet || isatty(STDERR_FILENO) == 0) {
         return {};
     }
@@ -91,20 +88,6 @@ struct Outcome {
     std::shared_ptr<korlix_host::TraceFile> traceFile;
 };
 
-ordered_json summary(std::size_t blocks, std::size_t errors, std::size_t warnings, std::size_t problems,
-                     int code) {
-    ordered_json s;
-    s["blocks"] = blocks;
-    s["errors"] = errors;
-    s["warnings"] = warnings;
-    s["problems"] = problems;
-    s["tool"] = "korlix-host";
-    s["toolVersion"] = KORLIX_VERSION;
-    s["reportFormat"] = kReportFormat;
-    s["exitStatus"] = code;
-    return s;
-}
-
 // The outcome of a model file the tool could not use.
 Outcome unusable(const std::string& file, const std::vector<korlix_host::Diagnostic>& problems) {
     Outcome out;
@@ -117,7 +100,7 @@ Outcome unusable(const std::string& file, const std::vector<korlix_host::Diagnos
     for (const auto& p : problems) {
         out.result["problems"].push_back({{"path", p.path}, {"message", p.message}});
     }
-    out.result["summary"] = summary(0, 0, 0, problems.size(), kExitFailure);
+    out.result["summary"] = korlix_host::reportSummary(0, 0, 0, problems.size(), kExitFailure);
     return out;
 }
 
@@ -275,111 +258,55 @@ Outcome isolated(Work work) {
     }
 }
 
-// Loads the module and drives the model through it: everything the module's code runs in.
-Outcome driveModel(const Options& opt, korlix_host::ModelDescription& description,
-                   const std::string& modulePath, long long steps, const std::string& file,
+// Drives the model through the module: everything the module's code runs in.
+Outcome driveModel(const Options& opt, korlix::Model model, const std::string& modulePath, long long steps,
                    korlix_host::TraceFile* traceFile) {
-    std::string error;
     if (traceFile != nullptr) {
         quonix::trace().setSink([traceFile](const nlohmann::json& event) { traceFile->add(event); });
     }
-    quonix::clearWorkspaces();
-    quonix::trace().clear();
-    quonix::trace().setEnabled(opt.trace);
+    korlix::RunOptions run;
+    run.command = opt.command;
+    run.steps = steps;
+    run.trace = opt.trace;
+    run.strict = opt.strict;
+    run.module = modulePath;
+    // The table is built row by row; the JSON report lists the blocks only where something prints them.
+    run.text = !opt.json;
+    run.json = opt.json || !opt.format.empty();
+    // The pictures show the records too; the JUnit file needs only the outcome of each block.
+    run.records = opt.json || (!opt.format.empty() && opt.format[0] != "junit");
+    run.progress = progressLine(opt);
+    run.stage = noteStage;
     Outcome out;
-    std::optional<std::string> record;
-    const bool junit = !opt.format.empty();
-    {
-        noteStage("loading the module");
-        auto module = quonix::Module::load(modulePath, error);
-        if (!module) {
-            return unusable("", error);
-        }
-        std::optional<korlix_host::Session> held;
-        korlix_host::Session& session = held.emplace(description, module->entry());
-        session.setProgress(progressLine(opt));
-        // The session holds its own copy of the blocks (steps refer to them by position); a large model
-        // need not be kept twice.
-        std::vector<quonix::BlockSpec>().swap(description.blocks);
-        if (opt.command == "run") {
-            for (const auto& step : description.scenario) {
-                session.apply(step);
-            }
-            record = session.lastRecord();
-        } else {
-            session.initialize();
-            if (opt.command == "simulate") {
-                session.simulate(steps);
-            } else if (opt.command == "build" || opt.command == "validate") {
-                record = session.generate();
-            }
-        }
-        if (opt.command == "validate") {
-            record.reset();
-        }
-        std::vector<korlix_host::Diagnostic> warnings = std::move(description.warnings);
-        for (auto& w : session.unreadFields()) {
-            warnings.push_back(std::move(w));
-        }
-        const std::size_t errors = session.errorCount();
-        out.code = errors > 0 || (opt.strict && !warnings.empty()) ? kExitBlockError : kExitOk;
-
-        if (opt.json) {
-            out.result = session.report(opt.trace);
-        } else {
-            // Row by row: a large model's report never exists whole.
-            korlix_host::TableWriter table(session.modelName());
-            for (std::size_t i = 0; i < session.blockCount(); ++i) {
-                table.add(session.blockReport(i, false));
-            }
-            for (const auto& w : warnings) {
-                table.warn(w);
-            }
-            const ordered_json trace(quonix::trace().events());
-            out.table = table.finish(opt.trace ? &trace : nullptr);
-            if (junit) {
-                // The pictures show the records too; the JUnit file needs only the outcome of each block.
-                const bool withRecord = opt.format[0] != "junit";
-                out.result["model"] = session.modelName();
-                out.result["blocks"] = ordered_json::array();
-                for (std::size_t i = 0; i < session.blockCount(); ++i) {
-                    out.result["blocks"].push_back(session.blockReport(i, withRecord));
-                }
-            }
-        }
-        if (opt.command == "validate") {
-            out.result["file"] = file;  // which of the files given this result is
-        }
-        out.result["warnings"] = session.warningsJson(warnings);
-        out.result["summary"] = summary(session.blockCount(), errors, warnings.size(), 0, out.code);
-        // The session's host structures go before the module is unloaded.
-        held.reset();
-        noteStage("unloading the module");
+    try {
+        korlix::Report report = korlix::run(std::move(model), run);
+        out.code = report.exitCode();
+        // Each part handed over, not copied: a large model's report is not held twice.
+        out.result = std::move(report).json();
+        out.table = std::move(report).text();
+        out.record = std::move(report).record();
+    } catch (const korlix::Error& e) {
+        out = unusable(e.file(), e.problems());
     }
-    quonix::trace().setEnabled(false);
     quonix::trace().setSink({});
     if (traceFile != nullptr) {
         traceFile->flush();  // the events this run wrote reach the file before the run hands over
     }
-    quonix::trace().clear();
-    quonix::clearWorkspaces();
-    quonix::releaseHostMemory();
-
-    out.record = std::move(record);
     return out;
 }
 
 // Runs one model file through the command: "validate" sets up every block and generates its code without
 // writing a record file.
 Outcome runModel(const Options& opt, const std::string& modelPath, long long steps) {
-    korlix_host::ModelDescription description;
+    std::optional<korlix::Model> model;
     try {
-        description = korlix_host::loadModelFile(modelPath);
-    } catch (const korlix_host::ModelFileError& e) {
+        model = korlix::Model::load(modelPath);
+    } catch (const korlix::Error& e) {
         return unusable(e.file(), e.problems());
     }
+    const korlix::Model::Description& description = model->description();
     const bool standardInput = modelPath == "-";
-    const std::string file = standardInput ? korlix_host::kStandardInputName : modelPath;
+    const std::string& file = model->file();
     if (opt.trace && description.blocks.size() > kMaxTracedBlocks) {
         return unusable(file, "--trace keeps every host call in the report, too many for " +
                                   std::to_string(description.blocks.size()) + " blocks (at most " +
@@ -402,24 +329,23 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         return unusable(file, "the record file " + recordPath + " would overwrite the model file");
     }
 
-    std::string error;
     std::string modulePath = opt.module;
     if (modulePath.empty()) {
-        modulePath = korlix_host::defaultModulePath(error);
-        if (modulePath.empty()) {
-            return unusable("", error);
+        try {
+            modulePath = korlix::modulePath();
+        } catch (const korlix::Error& e) {
+            return unusable("", std::string(e.what()) + "; use --module PATH");
         }
     } else if (modulePath.find('/') == std::string::npos) {
         modulePath = "./" + modulePath;  // a bare name is a file here, not a library to search for
     }
 
-    if (opt.command == "simulate" && static_cast<unsigned long long>(steps) * description.blocks.size() >
-                                         static_cast<unsigned long long>(korlix_host::kMaxOutputsCalls)) {
-        return unusable(file, "--steps " + std::to_string(steps) + " with " +
-                                  std::to_string(description.blocks.size()) +
-                                  " blocks would call mdlOutputs more than " +
-                                  std::to_string(korlix_host::kMaxOutputsCalls) + " times");
+    if (opt.command == "simulate") {
+        if (auto problem = korlix_host::outputsCallsProblem(steps, description.blocks.size())) {
+            return unusable(file, "--steps " + *problem);
+        }
     }
+    std::string error;
     // The trace file is started here, so that its temporary file is the tool's: the run in the child process
     // streams into it, and the tool renames it into place or removes it.
     std::shared_ptr<korlix_host::TraceFile> traceFile;
@@ -430,7 +356,7 @@ Outcome runModel(const Options& opt, const std::string& modelPath, long long ste
         }
     }
     Outcome out =
-        isolated([&] { return driveModel(opt, description, modulePath, steps, file, traceFile.get()); });
+        isolated([&] { return driveModel(opt, std::move(*model), modulePath, steps, traceFile.get()); });
     if (out.code != kExitFailure) {
         out.recordPath = recordPath;
         out.traceFile = std::move(traceFile);
@@ -538,7 +464,7 @@ int runTool(const Options& opt, long long steps) {
     if (opt.json) {
         ordered_json all;
         all["models"] = results;
-        all["summary"] = summary(blocks, errors, warnings, problems, worst);
+        all["summary"] = korlix_host::reportSummary(blocks, errors, warnings, problems, worst);
         all["summary"]["models"] = opt.models.size();
         std::cout << korlix_host::renderJson(all);
     } else if (opt.models.size() > 1) {
@@ -616,7 +542,7 @@ int main(int argc, char** argv) {
         "Exit codes: 0 no block error, 1 some block has an error (or, with --strict, a warning),\n"
         "2 the tool could not do its job.",
         "korlix-host"};
-    app.set_version_flag("--version", "korlix-host " KORLIX_VERSION);
+    app.set_version_flag("--version", std::string("korlix-host ") + korlix::version());
     app.require_subcommand(1);
     addGlobalOptions(app, opt);
 

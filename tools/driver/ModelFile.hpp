@@ -35,18 +35,8 @@ inline constexpr long long kMaxParameterCount = 64;
 // model.
 inline constexpr long long kMaxPortLimit = 1048576;
 
-// A model file that cannot be used: every problem found, each at its place. what() is the whole message, one
-// line "FILE: PATH: MESSAGE" per problem.
-class ModelFileError : public std::runtime_error {
-  public:
-    ModelFileError(std::string file, std::vector<Diagnostic> problems);
-    const std::string& file() const { return file_; }
-    const std::vector<Diagnostic>& problems() const { return problems_; }
-
-  private:
-    std::string file_;
-    std::vector<Diagnostic> problems_;
-};
+// A model file that cannot be used: every problem found, each at its place.
+using ModelFileError = korlix::Error;
 
 // The name under which the model read from standard input ("-") appears in messages.
 inline constexpr const char* kStandardInputName = "(standard input)";
@@ -72,9 +62,16 @@ struct ModelDescription {
     std::vector<Diagnostic> warnings;       // in the order of their places in the file
 };
 
+// "N with B blocks would call mdlOutputs more than ... times" when simulating `steps` rounds of `blocks`
+// blocks goes beyond kMaxOutputsCalls.
+std::optional<std::string> outputsCallsProblem(long long steps, std::size_t blocks);
+
 // Parses and validates a model file held in memory; `file` names it in messages and gives the default name.
 ModelDescription parseModel(const std::string& file, const std::string& content);
 // Reads the file ("-": standard input) and parses it. Throws ModelFileError.
 ModelDescription loadModelFile(const std::string& file);
 
 }  // namespace korlix_host
+
+// What korlix::Model holds.
+struct korlix::Model::Description : korlix_host::ModelDescription {};

@@ -1,4 +1,4 @@
-// What korlix-host says about a model file besides its report: problems (the file cannot be used) and
+// What the driver says about a model file besides its report: problems (the file cannot be used) and
 // warnings (it can, but something in it is likely a mistake), each at a JSON path of the file.
 #pragma once
 
@@ -9,13 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "korlix/driver.hpp"
+
 namespace korlix_host {
 
-struct Diagnostic {
-    std::string path;                  // JSON path in the model file, as blocks[3].parameters.PduLength
-    std::string message;               // what is wrong, with a suggestion when one is near
-    std::optional<std::size_t> block;  // the block it concerns, when it concerns one
-};
+using korlix::Diagnostic;
 
 // blocks[3] and blocks[3].name; a key that is not an identifier is written ["a b"].
 std::string memberPath(const std::string& path, const std::string& key);

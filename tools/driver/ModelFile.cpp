@@ -473,17 +473,14 @@ ModelDescription build(const std::string& file, const Json& root) {
 
 }  // namespace
 
-ModelFileError::ModelFileError(std::string file, std::vector<Diagnostic> problems)
-    : std::runtime_error([&] {
-          std::string text;
-          for (const Diagnostic& p : problems) {
-              text += (text.empty() ? "" : "\n") + file + ": " +
-                      printable((p.path.empty() ? std::string() : p.path + ": ") + p.message, false);
-          }
-          return text;
-      }()),
-      file_(std::move(file)),
-      problems_(std::move(problems)) {}
+std::optional<std::string> outputsCallsProblem(long long steps, std::size_t blocks) {
+    if (static_cast<unsigned long long>(steps) * blocks <=
+        static_cast<unsigned long long>(kMaxOutputsCalls)) {
+        return std::nullopt;
+    }
+    return std::to_string(steps) + " with " + std::to_string(blocks) +
+           " blocks would call mdlOutputs more than " + std::to_string(kMaxOutputsCalls) + " times";
+}
 
 ModelDescription parseModel(const std::string& file, const std::string& content) {
     auto fail = [&file](std::string path, std::string message) {
@@ -565,3 +562,16 @@ ModelDescription loadModelFile(const std::string& file) {
 }
 
 }  // namespace korlix_host
+
+korlix::Error::Error(std::string file, std::vector<Diagnostic> problems)
+    : std::runtime_error([&] {
+          std::string text;
+          for (const Diagnostic& p : problems) {
+              text +=
+                  (text.empty() ? "" : "\n") + (file.empty() ? std::string() : file + ": ") +
+                  korlix_host::printable((p.path.empty() ? std::string() : p.path + ": ") + p.message, false);
+          }
+          return text;
+      }()),
+      file_(std::move(file)),
+      problems_(std::move(problems)) {}

@@ -2,7 +2,6 @@
 // block's ports and closing set-up in the form the host's report gives them.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,8 +21,7 @@ const char* const kPack = "FlexRayPackPDU";      const char* const kUnpack = "Fl
 
 // A group of cases from a case file under tests/blocks.
 inline Json caseGroup(const std::string& file, const std::string& group) {
-    std::ifstream in(std::string(KORLIX_SOURCE_DIR "/tests/blocks/") + file);
-    return Json::parse(in).at(group);
+    return readSourceJson("tests/blocks/" + file).at(group);
 }
 
 // The block's ports as the report lists them, in short: the data type by name (by id where it has none), the

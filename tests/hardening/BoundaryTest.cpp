@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,8 +27,7 @@ struct ClassReads {
     std::map<std::string, std::string> emptyTextErrors;
 };
 std::vector<ClassReads> classReads() {
-    std::ifstream in(KORLIX_SOURCE_DIR "/tests/hardening/reads.json");
-    const Json file = Json::parse(in);
+    const Json file = readSourceJson("tests/hardening/reads.json");
     std::vector<ClassReads> classes;
     for (const auto& [mask, reads] : file.items()) {
         classes.push_back({mask, changedDialog(mask, reads.value("dialogChange", Json::object())),

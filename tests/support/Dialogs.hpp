@@ -19,14 +19,17 @@ using Json = nlohmann::ordered_json;
 // A dialog field without text.
 inline const char* const kNoText = "\x01<no text>";
 
+// A JSON file of the source tree, by its path below the top directory; throws when it cannot be read.
+inline Json readSourceJson(const std::string& path) {
+    std::ifstream in(KORLIX_SOURCE_DIR "/" + path);
+    if (!in) {
+        throw std::runtime_error("cannot read " KORLIX_SOURCE_DIR "/" + path);
+    }
+    return Json::parse(in);
+}
+
 inline const Json& dialogFile() {
-    static const Json dialogs = [] {
-        std::ifstream in(KORLIX_SOURCE_DIR "/tests/data/dialogs.json");
-        if (!in) {
-            throw std::runtime_error("cannot read " KORLIX_SOURCE_DIR "/tests/data/dialogs.json");
-        }
-        return Json::parse(in);
-    }();
+    static const Json dialogs = readSourceJson("tests/data/dialogs.json");
     return dialogs;
 }
 

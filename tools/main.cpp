@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 
 #include <unistd.h>
@@ -157,20 +159,65 @@ void noteStage(const char* stage) {
     }
 }
 
-ordered_json toJson(const Outcome& out) {
-    return {{"code", out.code},
-            {"result", out.result},
-            {"table", out.table},
-            {"record", out.record ? ordered_json(*out.record) : ordered_json()}};
+// The outcome as the child hands it over, its parts moved rather than copied: a large model's record file
+// is not held twice.
+ordered_json toJson(Outcome&& out) {
+    ordered_json j;
+    j["code"] = out.code;
+    j["result"] = std::move(out.result);
+    j["table"] = std::move(out.table);
+    j["record"] = out.record ? ordered_json(std::move(*out.record)) : ordered_json();
+    return j;
 }
 
-Outcome fromJson(const ordered_json& j) {
+// Writes into a file descriptor through a buffer, so that the outcome goes into the pipe as it is encoded
+// instead of being encoded whole first. A write that fails makes the stream bad.
+class FdWriter : public std::streambuf {
+  public:
+    explicit FdWriter(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!drain()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return drain() ? 0 : -1; }
+
+  private:
+    bool drain() {
+        const char* data = pbase();
+        std::size_t left = static_cast<std::size_t>(pptr() - pbase());
+        while (left > 0) {
+            const ssize_t n = write(fd_, data, left);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            data += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return true;
+    }
+    int fd_;
+    char buffer_[65536];
+};
+
+Outcome fromJson(ordered_json j) {
     Outcome out;
     out.code = j.at("code").get<int>();
-    out.result = j.at("result");
-    out.table = j.at("table").get<std::string>();
+    out.result = std::move(j.at("result"));
+    out.table = std::move(j.at("table").get_ref<std::string&>());
     if (j.at("record").is_string()) {
-        out.record = j.at("record").get<std::string>();
+        out.record = std::move(j.at("record").get_ref<std::string&>());
     }
     return out;
 }
@@ -203,19 +250,11 @@ Outcome isolated(Work work) {
             out = unusable("", std::string("internal error: ") + e.what());
         }
         noteStage("handing the report over");
-        const std::vector<std::uint8_t> bytes = ordered_json::to_msgpack(toJson(out));
-        const std::uint8_t* data = bytes.data();
-        std::size_t left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = write(fds[1], data, left);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                std::_Exit(kExitFailure);
-            }
-            data += n;
-            left -= static_cast<std::size_t>(n);
+        FdWriter pipeWriter(fds[1]);
+        std::ostream pipe(&pipeWriter);
+        ordered_json::to_msgpack(toJson(std::move(out)), pipe);
+        if (!pipe.flush()) {
+            std::_Exit(kExitFailure);
         }
         close(fds[1]);
         std::exit(kExitOk);  // exit, not _exit: the leak checks of a sanitizer build run in the child too

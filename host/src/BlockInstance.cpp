@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "HostInternal.hpp"
 
@@ -10,6 +11,8 @@ namespace quonix {
 
 struct BlockInstance::Impl {
     std::set<std::string> fieldLookups;  // before params: outlives the structure that fills it
+    // The dialog's field names when the module gets no structure that holds them.
+    std::vector<std::string> unpassedNames;
     std::vector<ArrayPtr> params;
     std::vector<const zvArray*> paramPointers;
     std::vector<uint32_t> attributes;
@@ -399,14 +402,16 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
     b.supportsRegistrationHook = settings_.supportsRegistrationHook ? 1 : 0;
     b.setNumModes = settings_.provideSetNumModes ? &BlockInstanceAccess::setNumModes : nullptr;
 
+    // The dialog goes into the structure the module reads; the spec keeps no second copy of it.
+    const std::optional<std::vector<ParamField>> fields = std::exchange(spec_.parameters, std::nullopt);
     int count = spec_.parameterCount < 0 ? 0 : spec_.parameterCount;
     if (count >= 1) {
         ArrayPtr structure;
-        if (!spec_.parameters) {
+        if (!fields) {
             structure.reset(zvCreateStructMatrix(0, 0, 0, nullptr));
         } else {
             std::vector<const char*> names;
-            for (const ParamField& field : *spec_.parameters) {
+            for (const ParamField& field : *fields) {
                 names.push_back(field.name.c_str());
             }
             structure.reset(zvCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data()));
@@ -414,8 +419,8 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
                 throw std::invalid_argument("block '" + spec_.name +
                                             "': parameter field names must be non-empty and distinct");
             }
-            for (std::size_t i = 0; i < spec_.parameters->size(); ++i) {
-                const ParamField& field = (*spec_.parameters)[i];
+            for (std::size_t i = 0; i < fields->size(); ++i) {
+                const ParamField& field = (*fields)[i];
                 zvSetFieldByNumber(
                     structure.get(), 0, static_cast<int>(i),
                     field.text ? detail::createCharArray(*field.text) : zvCreateDoubleScalar(0.0));
@@ -423,6 +428,10 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
         }
         structure->fieldLookups = &impl_->fieldLookups;
         impl_->params.push_back(std::move(structure));
+    } else if (fields) {
+        for (const ParamField& field : *fields) {
+            impl_->unpassedNames.push_back(field.name);
+        }
     }
     if (count >= 2) {
         impl_->params.emplace_back(zvCreateDoubleScalar(spec_.sampleTime));
@@ -443,6 +452,10 @@ BlockInstance::~BlockInstance() = default;
 
 const std::set<std::string>& BlockInstance::fieldLookups() const {
     return impl_->fieldLookups;
+}
+
+const std::vector<std::string>& BlockInstance::parameterNames() const {
+    return impl_->params.empty() ? impl_->unpassedNames : impl_->params.front()->fieldNames;
 }
 
 void BlockInstance::registration(zupFunctionType entry) {

@@ -119,28 +119,37 @@ std::string renderRecordPair(const nlohmann::json& pair) {
     return name + " " + renderShape(value, nullptr);
 }
 
+std::string recordFileHeader(const std::string& modelName) {
+    return "# KORLIX code-generation record\n# model " + quoted(modelName) + "\n";
+}
+
+std::string renderRecordSection(const BlockInstance& block) {
+    if (block.record().empty()) {
+        return {};
+    }
+    std::string body;
+    for (const RecordEntry& entry : block.record()) {
+        std::string line = entry.contains("text")
+                               ? entry["text"].get<std::string>()
+                               : renderRecordPair(entry.contains("pair") ? entry["pair"] : entry);
+        body += line;
+        if (line.empty() || line.back() != '\n') {
+            body += '\n';
+        }
+    }
+    // The section line gives the byte length of the entries that follow it: a reader takes exactly that many
+    // bytes, so no text a block writes, however it looks, can pass for a section line.
+    return "\n# block " + quoted(block.blockSpec().name) + " handle " +
+           detail::formatNumber(block.blockSpec().handle) + " bytes " + std::to_string(body.size()) + "\n" +
+           body;
+}
+
 std::string renderRecordFile(const std::string& modelName, const std::vector<const BlockInstance*>& blocks) {
-    std::string out = "# KORLIX code-generation record\n# model " + quoted(modelName) + "\n";
+    std::string out = recordFileHeader(modelName);
     for (const BlockInstance* block : blocks) {
-        if (block == nullptr || block->record().empty()) {
-            continue;
+        if (block != nullptr) {
+            out += renderRecordSection(*block);
         }
-        std::string body;
-        for (const RecordEntry& entry : block->record()) {
-            std::string line = entry.contains("text")
-                                   ? entry["text"].get<std::string>()
-                                   : renderRecordPair(entry.contains("pair") ? entry["pair"] : entry);
-            body += line;
-            if (line.empty() || line.back() != '\n') {
-                body += '\n';
-            }
-        }
-        // The section line gives the byte length of the entries that follow it: a reader takes exactly that
-        // many bytes, so no text a block writes, however it looks, can pass for a section line.
-        out += "\n# block " + quoted(block->blockSpec().name) + " handle " +
-               detail::formatNumber(block->blockSpec().handle) + " bytes " + std::to_string(body.size()) +
-               "\n";
-        out += body;
     }
     return out;
 }

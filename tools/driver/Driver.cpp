@@ -131,6 +131,7 @@ Report run(Model model, const RunOptions& options) {
         std::optional<korlix_host::Session> held;
         korlix_host::Session& session = held.emplace(description, module->entry());
         session.setProgress(options.progress);
+        session.setKeepRecords(options.json && options.records);
         std::vector<Diagnostic> warnings = description.warnings;
         // The session holds its own copy of the blocks (steps refer to them by position); a model handed
         // over whole need not be kept twice.
@@ -176,21 +177,24 @@ Report run(Model model, const RunOptions& options) {
         out.json_["warnings"] = session.warningsJson(warnings);
         out.json_["summary"] =
             korlix_host::reportSummary(session.blockCount(), out.errors_, warnings.size(), 0, out.exitCode_);
+        // Row by row: a large model's report never exists whole for the table.
+        korlix_host::TableWriter table(session.modelName());
         if (options.text) {
-            // Row by row: a large model's report never exists whole for the table.
-            korlix_host::TableWriter table(session.modelName());
             for (std::size_t i = 0; i < session.blockCount(); ++i) {
                 table.add(session.blockReport(i, false));
             }
             for (const auto& w : warnings) {
                 table.warn(w);
             }
+        }
+        // The session's host structures go before the module is unloaded, and before the table is laid out
+        // in the memory they held.
+        held.reset();
+        if (options.text) {
             const Json trace(quonix::trace().events());
             out.text_ = table.finish(options.trace ? &trace : nullptr);
         }
         out.warnings_ = std::move(warnings);
-        // The session's host structures go before the module is unloaded.
-        held.reset();
         stage("unloading the module");
     }
     quonix::trace().setEnabled(false);

@@ -1,8 +1,18 @@
 #include "Session.hpp"
 
 #include <algorithm>
+#include <set>
 
 namespace korlix_host {
+namespace {
+
+// The dialog fields of a block; none for an empty structure.
+const std::vector<quonix::ParamField>& fieldsOf(const quonix::BlockSpec& blockSpec) {
+    static const std::vector<quonix::ParamField> none;
+    return blockSpec.parameters ? *blockSpec.parameters : none;
+}
+
+}  // namespace
 
 Session::Session(const ModelDescription& description, zupFunctionType entry)
     : model_(description.name), settings_(description.settings), entry_(entry) {
@@ -13,13 +23,13 @@ Session::Session(const ModelDescription& description, zupFunctionType entry)
     }
     instances_.resize(model_.blocks().size());
     unread_.resize(instances_.size());
-    for (std::size_t i = 0; i < description.blocks.size(); ++i) {
-        auto& places = fieldPlaces_.emplace_back();
-        for (const auto& field :
-             description.blocks[i].parameters.value_or(std::vector<quonix::ParamField>{})) {
-            places[field.name] = memberPath(elementPath("blocks", i) + ".parameters", field.name);
-        }
-    }
+    setPlaces_.resize(instances_.size());
+}
+
+std::string Session::fieldPlace(std::size_t i, const std::string& name) const {
+    const auto set = setPlaces_[i].find(name);
+    return set != setPlaces_[i].end() ? set->second
+                                      : memberPath(elementPath("blocks", i) + ".parameters", name);
 }
 
 Session::~Session() = default;
@@ -73,30 +83,34 @@ void Session::simulate(long long steps) {
 std::string Session::generate() {
     budget_.recordBytes = 0;  // every block's record is written anew
     const auto blocks = live();
+    // Each block's section is rendered as soon as it generated without an error, so the entries of a large
+    // model are held all at once only when the report lists them.
+    std::string out = quonix::recordFileHeader(model_.name());
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         blocks[i]->callback(entry_, HB_CALL_QRX);
+        if (!blocks[i]->hasError()) {
+            out += quonix::renderRecordSection(*blocks[i]);
+        }
+        if (!keepRecords_) {
+            blocks[i]->releaseRecord();
+        }
         tellProgress("code generation", i + 1, blocks.size());
     }
+    const std::set<const quonix::BlockInstance*> generated(blocks.begin(), blocks.end());
     for (std::size_t i = 0; i < instances_.size(); ++i) {
         const quonix::BlockInstance* b = instances_[i].get();
         unread_[i].reset();
-        if (b == nullptr || std::find(blocks.begin(), blocks.end(), b) == blocks.end() || b->hasError()) {
+        if (b == nullptr || generated.count(b) == 0 || b->hasError()) {
             continue;
         }
         auto& unread = unread_[i].emplace();
-        for (const auto& field : b->blockSpec().parameters.value_or(std::vector<quonix::ParamField>{})) {
-            if (b->fieldLookups().count(field.name) == 0) {
-                unread.push_back(field.name);
+        for (const auto& name : b->parameterNames()) {
+            if (b->fieldLookups().count(name) == 0) {
+                unread.push_back(name);
             }
         }
     }
-    std::vector<const quonix::BlockInstance*> good;
-    for (const auto* b : blocks) {
-        if (!b->hasError()) {
-            good.push_back(b);
-        }
-    }
-    return quonix::renderRecordFile(model_.name(), good);
+    return out;
 }
 
 void Session::apply(const ScenarioStep& step) {
@@ -110,7 +124,7 @@ void Session::apply(const ScenarioStep& step) {
         case ScenarioStep::Kind::Set: {
             // The edit reaches the module with the next model update, as a dialog edit in the host does.
             quonix::BlockSpec& blockSpec = model_.blocks()[step.block];
-            auto& places = fieldPlaces_[step.block];
+            auto& places = setPlaces_[step.block];
             if (step.parametersNull) {
                 places.clear();
             }
@@ -184,16 +198,19 @@ std::vector<Diagnostic> Session::unreadFields() {
             continue;
         }
         // A name the module asked for but the dialog lacks is the likely meaning of an unread field.
-        const auto& asked = instances_[i]->fieldLookups();
+        std::set<std::string> fields;
+        for (const auto& field : fieldsOf(model_.blocks()[i])) {
+            fields.insert(field.name);
+        }
         std::vector<std::string> missing;
-        for (const auto& name : asked) {
-            if (fieldPlaces_[i].count(name) == 0) {
+        for (const auto& name : instances_[i]->fieldLookups()) {
+            if (fields.count(name) == 0) {
                 missing.push_back(name);
             }
         }
         for (const auto& name : *unread_[i]) {
             out.push_back(Diagnostic{
-                fieldPlaces_[i][name],
+                fieldPlace(i, name),
                 "the module never read this field in set-up and code generation" + didYouMean(name, missing),
                 i});
         }

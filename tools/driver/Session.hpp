@@ -27,6 +27,9 @@ class Session {
     // Told how far a long phase has come: the phase's name, the blocks (or steps) done and their total.
     using Progress = std::function<void(const char* phase, std::size_t done, std::size_t total)>;
     void setProgress(Progress progress) { progress_ = std::move(progress); }
+    // Whether each block keeps its record entries after code generation for the report (the default); the
+    // record file text is made either way.
+    void setKeepRecords(bool keep) { keepRecords_ = keep; }
 
     // A model update: the registration call for every block that is not deleted, then
     // mdlInitializeSampleTimes for each of them that has no error.
@@ -71,8 +74,13 @@ class Session {
         instances_;  // per block; null before its first update
     std::optional<std::string> lastRecord_;
     Progress progress_;
-    // Per block: each dialog field and the place in the file that gave it its value.
-    std::vector<std::map<std::string, std::string>> fieldPlaces_;
+    bool keepRecords_ = true;
+    // The place in the file that gave dialog field `name` of block i its value: the scenario step that set
+    // it last, or else the block's own parameters.
+    std::string fieldPlace(std::size_t i, const std::string& name) const;
+    // Per block: the fields scenario steps set, each with the place of the step that set it last. The
+    // others came from the block's parameters; their places are not kept, a large model has many.
+    std::vector<std::map<std::string, std::string>> setPlaces_;
     // Per block: the unread fields of its last generate; null when it did not generate without an error.
     std::vector<std::optional<std::vector<std::string>>> unread_;
 };

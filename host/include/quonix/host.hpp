@@ -217,7 +217,11 @@ class BlockInstance {
     BlockInstance(const BlockInstance&) = delete;
     BlockInstance& operator=(const BlockInstance&) = delete;
 
+    // The spec the instance was made from, without its parameters: the dialog lives on only in the
+    // parameter structure the module reads, its field names in parameterNames().
     const BlockSpec& blockSpec() const { return spec_; }
+    // The names of the dialog's fields, in the dialog's order.
+    const std::vector<std::string>& parameterNames() const;
     HostBlock& block() { return *block_; }
     const HostBlock& block() const { return *block_; }
 
@@ -238,6 +242,9 @@ class BlockInstance {
     const std::string& errorCallback() const { return errorCallback_; }
     const std::vector<double>& sizeVector() const { return sizeVector_; }
     const std::vector<RecordEntry>& record() const { return record_; }
+    // Empties record() once the caller has what it needs from it: a large model's entries need not all be
+    // held at once.
+    void releaseRecord() { std::vector<RecordEntry>().swap(record_); }
     // Every field name the module asked the parameter structure for (zvGetFieldNumber), found or not, since
     // this instance was created: a dialog field not among them was never read.
     const std::set<std::string>& fieldLookups() const;
@@ -315,5 +322,9 @@ class Model : public ModelQueries {
 // order given, a section line naming the block, its handle and the byte length of its entries, then those
 // entries: its texts as handed over and its pairs rendered by renderRecordPair.
 std::string renderRecordFile(const std::string& modelName, const std::vector<const BlockInstance*>& blocks);
+// The parts of renderRecordFile, for a caller that renders each block as soon as it generated: the header,
+// and one block's section (empty when its record is).
+std::string recordFileHeader(const std::string& modelName);
+std::string renderRecordSection(const BlockInstance& block);
 
 }  // namespace quonix

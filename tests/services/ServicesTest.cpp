@@ -255,6 +255,7 @@ const std::string kVect =
 
 const int32_t kIdx[] = {1, 2, 3}, kOne = 1;
 const double kRe[] = {1.5, -2.0}, kIm[] = {0.5, 4.0};
+const double kZeroFirst[] = {0.0, 4.0};  // a complex 0+4i interleaved: not to be read as two part pointers
 const void* const kReOnly[] = {kRe, nullptr};
 const void* const kImOnly[] = {nullptr, kIm};
 
@@ -277,6 +278,7 @@ TEST(RecordWriter, ChecksMessagesAndWhatReachesTheHost) {
         {PAIR(7, "V", nullptr, 6, 0, 0), 1, "", "7 V=[] 6 0x1"}, {PAIR(7, "V", nullptr, 6, 2, 0), 0, kNull},
         {PAIR(1, "T", nullptr, 0, 0, 0), 0, kNull}, {PAIR(9, "C", kReOnly, 0x10000, 2, 0), 0, kNull},
         {PAIR(9, "C", kReOnly, 0, 2, 0), 1, "", "9 C=[1.5,-2.0] 0 2x1"}, {SETTINGS(0), 0},
+        {PAIR(8, "Z", kZeroFirst, 0x10000, 1, 1), 1, "", "8 Z={\"im\":[[4.0]],\"re\":[[0.0]]} 65536 1x1"},
         {PAIR(10, "C", kImOnly, 0, 1, 2), 0, kNull}, {PAIR(6, "W", &kOne, 6, 0, 0), 0, "", "6 W=1 6 1x1", 0},
         {SETTINGS(-2, 1, "A", "x"), 0}, {SETTINGS(1, 1, "T", "x"), 7, "", "SFcnParamSettings {", 7},
         {SETTINGS(1, 7, "Indexes", kIdx, 3, 6), 1, "", "SFcnParamSettings {|7 Indexes=[1,2,3] 6 3x1|}"},

@@ -116,6 +116,18 @@ TEST_F(ModuleEntryTest, RegistrationOfAHostStructure) {
               (std::vector{1.0, 0.0, 0.0, 0.0, 0.0, 0.0}));
     EXPECT_EQ(inst.block().sfcnParamAttributes[0], HB_PARAM_NOT_TUNABLE);
     EXPECT_EQ(inst.block().sfcnParamAttributes[1], HB_PARAM_NOT_TUNABLE);
+    // A host that cannot make the size vector: the registration raises saying so.
+    std::string sizeVectorError;
+    for (std::size_t k = 1; sizeVectorError.empty() && k < 100; ++k) {
+        quonix::BlockInstance failing(*model_.find("b"), settings_);
+        quonix::injectFault(k, quonix::FaultMode::Fail);
+        failing.registration(module_->entry());
+        if (quonix::injectedFaultCall() == "zvCreateDoubleMatrix") {
+            sizeVectorError = errorText(failing);
+        }
+    }
+    quonix::injectFault(0, quonix::FaultMode::Fail);
+    EXPECT_EQ(sizeVectorError, kSelf + " could not create its size vector (zvCreateDoubleMatrix failed)");
 }
 
 TEST_F(ModuleEntryTest, CallbackFlags) {

@@ -185,22 +185,25 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     }
 }
 
-// Argument 1 with another structure version is no host structure: the call is a command-line call, and the
-// structure the address points to is left alone.
+// Argument 1 with another structure version, or not a column of two, is no host structure: the call is a
+// command-line call, and the structure the address points to is left alone.
 TEST_F(ModuleEntryTest, WrongStructureVersionIsACommandLineCall) {
     addBlock("KORLIXModelUpdate", {}, -1.0, "b");
     quonix::BlockInstance inst(*model_.find("b"), settings_);
     ArrayPtr empty(zvCreateDoubleMatrix(0, 0, zvREAL)), flag(zvCreateDoubleScalar(0));
-    ArrayPtr arg(zvCreateDoubleMatrix(2, 1, zvREAL));
-    zvGetPr(arg.get())[0] = static_cast<double>(reinterpret_cast<uintptr_t>(&inst.block()));
-    zvGetPr(arg.get())[1] = HOST_BLOCK_VERSION - 1;
-    std::array<zvArray*, 2> left{};
-    EXPECT_EQ(call(1, left.data(), {empty.get(), arg.get(), empty.get(), flag.get()}), std::nullopt);
-    EXPECT_EQ(inst.block().mdlInitializeSizes, nullptr);
-    EXPECT_EQ(inst.block().sizes[HB_SIZE_VERSION], 0);
-    ASSERT_NE(left[0], nullptr);
-    EXPECT_EQ(zvGetPr(left[0])[HB_SIZE_VERSION], HOST_BLOCK_VERSION);
-    zvDestroyArray(left[0]);
+    for (const auto& [rows, version] : {std::pair{2, HOST_BLOCK_VERSION - 1}, {1, HOST_BLOCK_VERSION}}) {
+        ArrayPtr arg(
+            zvCreateDoubleMatrix(static_cast<std::size_t>(rows), 2 / static_cast<std::size_t>(rows), zvREAL));
+        zvGetPr(arg.get())[0] = static_cast<double>(reinterpret_cast<uintptr_t>(&inst.block()));
+        zvGetPr(arg.get())[1] = version;
+        std::array<zvArray*, 2> left{};
+        EXPECT_EQ(call(1, left.data(), {empty.get(), arg.get(), empty.get(), flag.get()}), std::nullopt);
+        EXPECT_EQ(inst.block().mdlInitializeSizes, nullptr);
+        EXPECT_EQ(inst.block().sizes[HB_SIZE_VERSION], 0);
+        ASSERT_NE(left[0], nullptr);
+        EXPECT_EQ(zvGetPr(left[0])[HB_SIZE_VERSION], HOST_BLOCK_VERSION);
+        zvDestroyArray(left[0]);
+    }
 }
 
 // A refused mask type: no object, no parameter marked, no further query. The registration hook runs only

@@ -244,6 +244,7 @@ TEST_F(Protocol, RecordPairKindsAreReadAndRendered) {
         {"nullpair 1 N 0 1 1",              nullptr,                       "writer answered 0"},  // text missing
         {"pair 11 K 0 1 1 1",               nullptr,                       "writer answered 0"},  // no such kind
         {"pair 7 T 9 1 1 1",                nullptr,                       "writer answered 0"},  // no such data type
+        {"nullpair 7 T 9 0 1",              "[]",                          "T []"},  // ... but no values to read
         {"pair 7 R 6 -1 1",                 nullptr,                       "writer answered 0"},  // negative rows
         {"nullpair 9 Z 65542 1 1",          nullptr,                       "writer answered 0"},  // parts missing
     };

@@ -166,6 +166,7 @@ TEST_F(Evaluator, StatementListsAndTheirFailures) {
         {"global H;I=ishandle(H) x;",                            1, "M='old'"},
         {"global H;[]=ishandle(H);",                             1, "M='old'"},
         {"global;",                                              1, "M='old'"},
+        {"global H;global = ishandle(H);",                       0, "M='old' global=1"},  // a name, not the word
         {"",                                                     0, "M='old'"},
     };
     // clang-format on

@@ -167,6 +167,8 @@ TEST_F(Evaluator, StatementListsAndTheirFailures) {
         {"global H;[]=ishandle(H);",                             1, "M='old'"},
         {"global;",                                              1, "M='old'"},
         {"global H;global = ishandle(H);",                       0, "M='old' global=1"},  // a name, not the word
+        {"global H;Zz9=ishandle(H);",                            0, "M='old' Zz9=1"},
+        {"=ishandle(H);",                                        1, "M='old'"},
         {"",                                                     0, "M='old'"},
     };
     // clang-format on

@@ -274,6 +274,9 @@ TEST_F(Protocol, RecordWritersAnswerAsToldAndCaptureInstallsThem) {
     instances_.at("b2")->endRecordCapture();
     EXPECT_TRUE(b.writeRecordText == nullptr && b.writeRecordPair == nullptr);
     EXPECT_EQ(instances_.at("b2")->report()["record"][0]["pair"]["value"], json::parse("[4, 5]"));
+    inst.beginRecordCapture();  // a capture starts from an empty record
+    EXPECT_EQ(inst.report()["record"], json::array());
+    inst.endRecordCapture();
 }
 
 TEST_F(Protocol, RecordFileHasAHeaderAndOneSectionPerBlockWithARecord) {

@@ -196,9 +196,10 @@ TEST(FormatRecordTest, WholeRecordQuotedAndBareUnescapedNeverCut) {
         {"VXLFile", Quote::Quoted, 0, Side::Write, "\t"},
         {"LongerThanTheField", Quote::Bare},
         {"Unread", Quote::Quoted},
+        {"AsLongAsKey", Quote::Quoted},  // as long as the key field: still one blank
     };
-    const std::string tail =
-        "        LongerThanTheField " + std::string(9000, 'x') + "\n        Unread     \"\"\n      }\n";
+    const std::string tail = "        LongerThanTheField " + std::string(9000, 'x') +
+                             "\n        Unread     \"\"\n        AsLongAsKey \"\"\n      }\n";
     EXPECT_EQ(formatRecord(RecordTable{{}, keys, 11, Side::Read}, texts),
               "KORLIXSFunParameters {\n"
               "        MaskType   \"KORLIXConfig\"\n"

@@ -104,6 +104,11 @@ TEST_F(Tool, RefusesBadInvocationsWithExitCode2) {
     }
     EXPECT_EQ(readFile(good), kTwoBlocks);
     EXPECT_EQ(files(), (std::vector<std::string>{".err", ".out", "bad.json", "broken.json", "good.json"}));
+    // With --json the refusal is a report too: no blocks, the problems counted.
+    const json refused = json::parse(run("check " + missing + " --json").out)["summary"];
+    EXPECT_EQ(
+        (std::vector<json>{refused["blocks"], refused["errors"], refused["warnings"], refused["problems"]}),
+        (std::vector<json>{0, 0, 0, 1}));
 }
 
 TEST_F(Tool, HelpAndVersion) {
@@ -192,6 +197,8 @@ TEST_F(Tool, ReportMarksDeletedBlocksAndBlockErrorsGiveExitCode1) {
                                  b["error"], b["deleted"]}),
               (std::vector<json>{"a", 1.0001, "X", false, 7.5, "broken", true}));
     EXPECT_FALSE(fs::exists(dir_ / "scenario_model.qrx"));  // no generate step: no record file
+    EXPECT_NE(run("run " + m + kTestModule).out.find("deleted, error in mdlInitializeSizes: broken"),
+              std::string::npos);
     EXPECT_EQ(run("run " + model("kept.json", blocks + "]}") + kTestModule).code, 1);
 
     const std::string unknown =

@@ -41,8 +41,8 @@ def main():
         failed = [c.get("name") for c in cases if c.find("failure") is not None]
         expect(failed == [b["name"] for b in result["blocks"] if b["error"] is not None],
                f"{model}: a failure for each block with an error")
-        expect(int(suite.get("tests")) == len(names) and int(suite.get("failures")) == len(failed),
-               f"{model}: counts")
+        counts = [int(suite.get(k)) for k in ("tests", "failures", "errors", "skipped")]
+        expect(counts == [len(names), len(failed), 0, 0], f"{model}: counts {counts}")
         for case, block in zip(cases, result["blocks"]):
             failure = case.find("failure")
             if failure is not None:
@@ -52,6 +52,9 @@ def main():
         expect(warnings == [(w["block"], w["path"] + ": " + w["message"]) for w in result["warnings"]],
                f"{model}: the warnings as properties of their blocks")
     expect(len(report["models"][-1]["warnings"]) == 1, "the warned model has its warning")
+    totals = [int(root.get(k)) for k in ("tests", "failures", "errors", "skipped")]
+    expect(totals == [sum(int(s.get(k)) for s in suites) for k in ("tests", "failures", "errors", "skipped")],
+           f"totals {totals} are the suites' sums")
 
 
 if __name__ == "__main__":

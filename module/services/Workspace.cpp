@@ -70,24 +70,22 @@ bool putHandle(double handle) {
 }
 
 // Runs the protocol of one query: the handle, the command (its status is not examined: a failed command
-// simply leaves its result variables unset), `read` on the result variables, the clean-up command. Returns
-// false, without calling `read`, when the question could not be asked: the handle was not stored, or a
-// clean-up still owed from an earlier query failed again. The caller then answers as for a failed command,
-// except where that would lose a block (see isBlockHandleValid).
+// simply leaves its result variables unset), `read` on the result variables, the clean-up command. `read` is
+// not called when the question could not be asked: the handle was not stored, or a clean-up still owed from
+// an earlier query failed again. The caller's answer is then what it holds before `read`: the answer to a
+// failed command, except where that would lose a block (see isBlockHandleValid).
 template <typename Read>
-bool ask(double handle, Query& query, Read read) {
+void ask(double handle, Query& query, Read read) {
     if (query.cleanupOwed) {
         cleanUp(query);
         if (query.cleanupOwed) {
-            return false;
+            return;
         }
     }
-    bool asked = false;
     try {
         if (putHandle(handle)) {
             zupEvalString(query.command);
             read();
-            asked = true;
         }
     } catch (...) {
         // A host call that raised does not return; what the query put into the workspaces is still removed
@@ -96,7 +94,6 @@ bool ask(double handle, Query& query, Read read) {
         throw;
     }
     cleanUp(query);
-    return asked;
 }
 
 struct SysTypeRow {

@@ -30,8 +30,9 @@ void recordSetter(HostBlock* /*block*/, int32_t value) {
 }
 
 // Size field 22 goes through the host's setter (when it has one), directly, or both, as each class does it.
-// The execution-system code starts at 3 here: only a completed set-up of the classes that keep it resets it,
-// and only the start/stop block records "host" in initializeForHost.
+// The execution-system code starts at 3 here: only a completed set-up of the classes that keep it resets it
+// (a signal block to the answer of its query, which fails here), and only the start/stop block records
+// "host" in initializeForHost.
 TEST(BlockState, ModesFieldAndExecutionSystemCode) {
     // mask, changed fields, setter offered, setter calls, size field 22, code after set-up, code after
     // initializeForHost
@@ -45,7 +46,7 @@ TEST(BlockState, ModesFieldAndExecutionSystemCode) {
         {kRP, none, true, {0}, 0, 0, 0},         {kRP, none, false, {}, 0, 0, 0},
         {kRP, {{"PduLabel", "<>"}}, true, {}, 7, 3, 3}, {kWP, none, true, {0}, 0, 0, 0},
         {kWP, {{"PduLength", ""}}, true, {}, 7, 3, 3},  {kPack, none, true, {}, 0, 3, 3},
-        {kUnpack, none, true, {}, 0, 3, 3},
+        {kUnpack, none, true, {}, 0, 3, 3},      {"KORLIXSignalRead", none, true, {}, 7, 0, 0},
     };
     // clang-format on
     for (const auto& [mask, set, setter, calls, modes, code, codeAfterHost] : rows) {

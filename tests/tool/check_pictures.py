@@ -110,6 +110,11 @@ def main():
             dot = draw(tool, module, model, "dot", work)
             expect(dot.startswith("digraph") and dot.rstrip().endswith("}"), f"{model}: dot file framing")
             expect(dot.count("[label=") == len(blocks), f"{model}: one dot node per block")
+            report = json.loads(subprocess.run([tool, "check", str(model), "--module", module, "--json"],
+                                               capture_output=True, text=True, check=False).stdout)
+            for side, key in (("i", "inputs"), ("o", "outputs")):
+                ports = sum(len(b[key]) for b in report["blocks"])
+                expect(len(re.findall(rf"<{side}\d+> ", dot)) == ports, f"{model}: every one of the {ports} {key}")
 
         # A 2-byte PDU: a uint16 at bit 0, a uint8 at bit 8 over its second byte, a uint8 at bit 16 past the end.
         bad = pathlib.Path(work) / "overlap.json"

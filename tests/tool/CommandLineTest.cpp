@@ -271,9 +271,10 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
 TEST_F(Tool, TableAlignsColumnsByDisplayWidth) {
     const std::string m =
         model("m.json", R"({"blocks": [{"name": "abc", "maskType": "X"}, {"name": "Äbc", "maskType": "X"},
-        {"name": "名", "maskType": "X"}, {"name": "ab", "maskType": "X"}]})");
+        {"name": "名", "maskType": "X"}, {"name": "ab", "maskType": "X", "parameters": {"OnSizes": "out 1|oport 0 2 20"}}]})");
     const Result r = run("check " + m + kTestModule);
     ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find(" id 20[2] "), std::string::npos) << r.out;  // a data type without a name
     std::vector<std::size_t>
         column;  // byte offset of the mask type per row, less the extra bytes of its name
     for (const auto& [name, extra] :

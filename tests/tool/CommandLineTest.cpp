@@ -80,6 +80,7 @@ TEST_F(Tool, RefusesBadInvocationsWithExitCode2) {
         {"simulate " + good + " --steps -1", "--steps: -1 is out of range (0 to 1000000) (see korlix-host simulate --help)"},
         {"simulate " + good + " --steps many", "--steps: many is not a number"},
         {"check " + good + " --format xml out.xml", "--format: xml is not a known format (expected junit, html or dot)"},
+        {"check " + good + kTestModule + " --format junit " + (dir_ / "no" / "r.xml").string(), "the directory " + (dir_ / "no").string() + " does not exist"},
         {"validate " + good + " " + good + " --format html out.html", "--format html draws one model"},
         {"build - -o out.qrx" + kTestModule + " <" + bad, "(standard input): blocks[0].paramters: unknown key; did you mean \"parameters\"?"},
         {"build -" + kTestModule + " <" + good, "a model read from standard input needs the record file named with -o"},
@@ -215,7 +216,7 @@ TEST_F(Tool, ReportMarksDeletedBlocksAndBlockErrorsGiveExitCode1) {
 TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
     const std::string cycleCount = R"({"name": "Cycles", "maskType": "ReadCycleCount", "parameters": {
         "MaskType": "ReadCycleCount", "ConfigValid": "1", "DeviceIndex": "0", "VXLInitFile": "i.kxt",
-        "VXLFile": "c.kxt", "Extra": "1"}})";
+        "VXLFile": "c.kxt", "DeviceIndx": "1"}})";
     const std::string warned = model("warned.json", R"({"blocks": [)" + cycleCount + "]}");
     const std::string failing =
         model("failing.json", R"({"blocks": [{"name": "POC", "maskType": "KORLIXPOCStatus",
@@ -223,8 +224,9 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
         "VXLInitFile": "i.kxt", "VXLFile": "p.kxt"}}]})");
     const std::string broken = model("broken.json", R"({"blocks": [{"nme": "x"}]})");
     const std::string real = std::string(" --json --module ") + KORLIX_MODULE_PATH;
+    // No "did you mean": the suggestions are names the module asked for and the dialog lacks.
     const std::string unread =
-        "blocks[0].parameters.Extra: the module never read this field in set-up and code generation";
+        "blocks[0].parameters.DeviceIndx: the module never read this field in set-up and code generation";
     // clang-format off
     const std::vector<std::tuple<std::string, int, std::string>> cases = {  // arguments, exit code, warnings
         {"check " + warned,                       0, ""},

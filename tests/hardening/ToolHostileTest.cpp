@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +54,12 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
     many += "]}";
     const std::string test = "--module " KORLIX_TEST_MODULE_PATH;
     mkfifo((dir / "fifo").c_str(), 0600);
+    // A socket: no directory, yet nothing a file can be read from.
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "socket.json").c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     // clang-format off
     const std::vector<Case> cases = {
         {R"({"blocks": [{"name": "a", "maskType": "KORLIXCon)", 0, "build m.json M", "m.json: not valid JSON at line 1, column "
@@ -65,6 +73,7 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
         {R"({"blocks": [{"name": "a", "parameterCount": -9223372036854775809}]})", 0, "build m.json M", "m.json: blocks[0]."
          "parameterCount: must be a whole number from 0 to 64"},
         {"", (64u << 20) + 1, "build m.json M", "m.json: larger than 64 MiB; not a model file"},
+        {config, 0, "build socket.json M", "socket.json: cannot read the model file"},
         {config, 0, "build m.json M -o plain/x.qrx", "cannot write the record file plain/x.qrx: plain is not a directory"},
         {config, 0, "build m.json M -o sub", "cannot write the record file sub: it is a directory, which is not replaced"},
         {config, 0, "build m.json M -o fifo", "cannot write the record file fifo: no process reads the FIFO"},
@@ -108,6 +117,7 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
         EXPECT_EQ(fileCount(), files);
         EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
     }
+    close(sock);
     fs::remove_all(dir);
 }
 

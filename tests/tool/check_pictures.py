@@ -92,6 +92,7 @@ def rendered(page_file):
 
 def main():
     tool, module, *models = sys.argv[1:]
+    labelled = 0
     with tempfile.TemporaryDirectory() as work:
         for model in models:
             model_file = json.loads(pathlib.Path(model).read_text())
@@ -100,6 +101,11 @@ def main():
             expect(p.title == "KORLIX model " + model_file.get("model", ""), f"{model}: title {p.title!r}")
             expect(p.rows == len(blocks), f"{model}: {p.rows} block rows for {len(blocks)} blocks")
             expect(p.svg == 1, f"{model}: one diagram")
+            stubs = re.findall(r'<line x1="(\d+)" y1="(\d+)" x2="(\d+)" y2="\d+"/><text x="(\d+)" y="(\d+)" '
+                               r'class="(in|out)">', (pathlib.Path(work) / "out.html").read_text())
+            expect(all(int(ty) == int(y1) + 4 and int(tx) == (int(x1) - 2 if side == "in" else int(x2) + 2)
+                       for x1, y1, x2, tx, ty, side in stubs), f"{model}: each port label beside its stub")
+            labelled += len(stubs)
             dom = rendered(pathlib.Path(work) / "out.html")
             if dom is not None:
                 expect(f"<title>KORLIX model {model_file.get('model', '')}</title>" in dom, f"{model}: title in the browser")
@@ -115,6 +121,8 @@ def main():
             for side, key in (("i", "inputs"), ("o", "outputs")):
                 ports = sum(len(b[key]) for b in report["blocks"])
                 expect(len(re.findall(rf"<{side}\d+> ", dot)) == ports, f"{model}: every one of the {ports} {key}")
+
+        expect(labelled > 0, "port labels drawn")
 
         # A 2-byte PDU: a uint16 at bit 0, a uint8 at bit 8 over its second byte, a uint8 at bit 16 past the end.
         bad = pathlib.Path(work) / "overlap.json"

@@ -402,7 +402,7 @@ BlockInstance::BlockInstance(BlockSpec description, const HostSettings& settings
     b.supportsRegistrationHook = settings_.supportsRegistrationHook ? 1 : 0;
     b.setNumModes = settings_.provideSetNumModes ? &BlockInstanceAccess::setNumModes : nullptr;
 
-    // The dialog goes into the structure the module reads; the spec keeps no second copy of it.
+    // The dialog goes into the structure the module reads; the description keeps no second copy.
     const std::optional<std::vector<ParamField>> fields = std::exchange(spec_.parameters, std::nullopt);
     int count = spec_.parameterCount < 0 ? 0 : spec_.parameterCount;
     if (count >= 1) {

@@ -217,8 +217,8 @@ class BlockInstance {
     BlockInstance(const BlockInstance&) = delete;
     BlockInstance& operator=(const BlockInstance&) = delete;
 
-    // The spec the instance was made from, without its parameters: the dialog lives on only in the
-    // parameter structure the module reads, its field names in parameterNames().
+    // The block description the instance was made from, without its parameters: the dialog lives on only in
+    // the parameter structure the module reads, its field names in parameterNames().
     const BlockSpec& blockSpec() const { return spec_; }
     // The names of the dialog's fields, in the dialog's order.
     const std::vector<std::string>& parameterNames() const;

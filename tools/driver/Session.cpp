@@ -52,11 +52,11 @@ void Session::initialize() {
     }
 }
 
-std::vector<quonix::BlockInstance*> Session::live() {
-    std::vector<quonix::BlockInstance*> out;
+std::vector<std::size_t> Session::live() {
+    std::vector<std::size_t> out;
     for (std::size_t i = 0; i < instances_.size(); ++i) {
         if (instances_[i] && !model_.blocks()[i].deleted && !instances_[i]->hasError()) {
-            out.push_back(instances_[i].get());
+            out.push_back(i);
         }
     }
     return out;
@@ -66,49 +66,45 @@ void Session::simulate(long long steps) {
     // A block that reports an error on the way is not called again: BlockInstance::callback does nothing
     // once the block has an error.
     const auto blocks = live();
-    for (auto* b : blocks) {
-        b->callback(entry_, HB_CALL_START);
+    for (std::size_t i : blocks) {
+        instances_[i]->callback(entry_, HB_CALL_START);
     }
     for (long long step = 0; step < steps; ++step) {
-        for (auto* b : blocks) {
-            b->callback(entry_, HB_CALL_OUTPUTS);
+        for (std::size_t i : blocks) {
+            instances_[i]->callback(entry_, HB_CALL_OUTPUTS);
         }
         tellProgress("simulation steps", static_cast<std::size_t>(step + 1), static_cast<std::size_t>(steps));
     }
-    for (auto* b : blocks) {
-        b->callback(entry_, HB_CALL_TERMINATE);
+    for (std::size_t i : blocks) {
+        instances_[i]->callback(entry_, HB_CALL_TERMINATE);
     }
 }
 
 std::string Session::generate() {
     budget_.recordBytes = 0;  // every block's record is written anew
     const auto blocks = live();
+    for (auto& unread : unread_) {
+        unread.reset();
+    }
     // Each block's section is rendered as soon as it generated without an error, so the entries of a large
     // model are held all at once only when the report lists them.
     std::string out = quonix::recordFileHeader(model_.name());
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        blocks[i]->callback(entry_, HB_CALL_QRX);
-        if (!blocks[i]->hasError()) {
-            out += quonix::renderRecordSection(*blocks[i]);
-        }
-        if (!keepRecords_) {
-            blocks[i]->releaseRecord();
-        }
-        tellProgress("code generation", i + 1, blocks.size());
-    }
-    const std::set<const quonix::BlockInstance*> generated(blocks.begin(), blocks.end());
-    for (std::size_t i = 0; i < instances_.size(); ++i) {
-        const quonix::BlockInstance* b = instances_[i].get();
-        unread_[i].reset();
-        if (b == nullptr || generated.count(b) == 0 || b->hasError()) {
-            continue;
-        }
-        auto& unread = unread_[i].emplace();
-        for (const auto& name : b->parameterNames()) {
-            if (b->fieldLookups().count(name) == 0) {
-                unread.push_back(name);
+    for (std::size_t done = 0; done < blocks.size(); ++done) {
+        quonix::BlockInstance& b = *instances_[blocks[done]];
+        b.callback(entry_, HB_CALL_QRX);
+        if (!b.hasError()) {
+            out += quonix::renderRecordSection(b);
+            auto& unread = unread_[blocks[done]].emplace();
+            for (const auto& name : b.parameterNames()) {
+                if (b.fieldLookups().count(name) == 0) {
+                    unread.push_back(name);
+                }
             }
         }
+        if (!keepRecords_) {
+            b.releaseRecord();
+        }
+        tellProgress("code generation", done + 1, blocks.size());
     }
     return out;
 }

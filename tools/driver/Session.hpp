@@ -63,8 +63,8 @@ class Session {
             progress_(phase, done, total);
         }
     }
-    // Blocks that the last model update set up, still in the model, in model order.
-    std::vector<quonix::BlockInstance*> live();
+    // Positions of the blocks that the last model update set up, still in the model, in model order.
+    std::vector<std::size_t> live();
 
     quonix::Model model_;
     quonix::ModelBudget budget_{static_cast<std::size_t>(kMaxModelPorts), kMaxRecordBytes};

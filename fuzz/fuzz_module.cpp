@@ -8,44 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "Schema.hpp"
 #include "framework/BaseFcn.hpp"
 #include "quonix/host.hpp"
 
 extern "C" void zupFunction(int nLeft, zvArray* left[], int nRight, const zvArray* right[]);
 
 namespace {
-
-constexpr std::array<const char*, 31> kMaskTypes = {"KORLIXConfig",
-                                                    "KORLIXSignalRead",
-                                                    "KORLIXSignalWrite",
-                                                    "KORLIXPOCStatus",
-                                                    "KORLIXStartStopNetwork",
-                                                    "KORLIXCommitFrame",
-                                                    "KORLIXConsistencyReport",
-                                                    "KORLIXModelUpdate",
-                                                    "ErrorInjection",
-                                                    "ReadFrameSignals",
-                                                    "WriteFrameSignals",
-                                                    "ReadCycleCount",
-                                                    "FlexRayReadPDU",
-                                                    "FlexRayWritePDU",
-                                                    "FlexRayPackPDU",
-                                                    "FlexRayUnpackPDU",
-                                                    "KORLIXWQMConfig",
-                                                    "KORLIXWQMTunnelRead",
-                                                    "KORLIXWQMTunnelWrite",
-                                                    "KORLIXWQMInstRead",
-                                                    "KORLIXWQMInstWrite",
-                                                    "KORLIXStatusCompare",
-                                                    "KORLIXCDUIndexCompare",
-                                                    "KORLIXFrTime",
-                                                    "KORLIXWQMSignalManipFcnCall",
-                                                    "KORLIXWQMBuild",
-                                                    "KORLIXWQMCleanup",
-                                                    "KORLIXWQMDescription",
-                                                    "KORLIXNMWQM",
-                                                    "KORLIXNMRequestComm",
-                                                    ""};
 
 constexpr std::array<const char*, 44> kFieldNames = {
     "MaskType",    "ConfigValid",     "DeviceIndex",        "ErrorOut",         "BuildQW4400",
@@ -89,8 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     quonix::Model model("fuzz");
     quonix::BlockSpec blockSpec;
     blockSpec.name = "fuzzed";
+    // The module's recognised mask types in its table's order, then the empty text, then a fuzzed text.
+    const std::vector<std::string>& maskTypes = korlix_host::recognisedMaskTypes();
     const uint8_t maskChoice = in.byte();
-    blockSpec.maskType = maskChoice < kMaskTypes.size() ? std::string(kMaskTypes[maskChoice]) : in.text();
+    blockSpec.maskType = maskChoice < maskTypes.size()    ? maskTypes[maskChoice]
+                         : maskChoice == maskTypes.size() ? std::string()
+                                                          : in.text();
     const uint8_t flags = in.byte();
     blockSpec.parameterCount = (flags & 0x3) == 3 ? 2 : ((flags & 0x3) == 2 ? 3 : (flags & 0x3));
     if ((flags & 0xc) == 0) {

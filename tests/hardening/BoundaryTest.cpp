@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -161,66 +160,10 @@ TEST_F(Boundary, RecordsAreWrittenWhole) {
     }
 }
 
+// Signal counts and PDU lengths at 0, 1, 2147483647, 2147483648 and 4294967295, the rows of edges.json: the
+// dialog change, the ports as "in <widths> out <widths>" (none: not looked at) and the error, which the
+// record writer reports when it begins with "Cannot write", else the size set-up.
 TEST_F(Boundary, CountsAndLengthsAtTheEdgesOf32Bits) {
-    // Per value of the field: the ports as "in <widths> out <widths>" ("": not looked at) and the error,
-    // which the record writer reports when it begins with "Cannot write", else the size set-up.
-    struct EdgeRow {
-        const char *mask, *field;
-        Json set;  // the other fields changed
-        std::array<std::string, 5> ports, errors;
-    };
-    const std::array<std::string, 5> values = {"0", "1", "2147483647", "2147483648", "4294967295"};
-    const auto cannotWrite = [&values](const char* have, std::string first = "") {
-        std::array<std::string, 5> errors{first};
-        for (std::size_t i = 2; i < 5; ++i) {
-            errors[i] = std::string("Cannot write SignalsIndexes: the block holds ") + have +
-                        " values but its signal count is " + values[i] + "; initialise the block again";
-        }
-        return errors;
-    };
-    const auto tooLarge = [&values](const char* what, const char* largest, std::string first = "") {
-        std::array<std::string, 5> errors{first};
-        for (std::size_t i = 3; i < 5; ++i) {
-            errors[i] =
-                std::string(what) + " " + values[i] + " exceeds the largest port " + largest + " 2147483647.";
-        }
-        return errors;
-    };
-    const Json frame = {{"SignalsDTypes", "uint8"},
-                        {"SignalsIndexes", "4"},
-                        {"EnableUSO", "on"},
-                        {"EnableVSO", "on"},
-                        {"FrameTiming", "event"}};
-    const Json pdu = {{"PduLength", "8"},
-                      {"PduLabel", "P"},
-                      {"SignalsDTypes", "uint8"},
-                      {"SignalsOffsets", "0"},
-                      {"SignalsEndianess", "0"}};
-    Json pduOfOne = pdu;
-    pduOfOne["NumberOfSignals"] = "1";
-    const Json none = Json::object();
-    const char* const typeCount = "Error converting block data type string ";
-    // clang-format off
-    const std::vector<EdgeRow> rows = {
-        {"ErrorInjection", "NumberOfSignals", {{"FrameLabel", "F"}, {"SignalsIndexes", "4"}}, {"in 1 out", "in 1 out"}, cannotWrite("1")},
-        {"ReadFrameSignals", "NumberOfSignals", frame, {"in out 1 1", "in out 1 1 1"}, cannotWrite("0", typeCount +
-         std::string("uint8 in identifier: The length of the obtained identifiers vector 1 is not equal to the number "
-         "of signals 0 (value read 0)\n"))},
-        {"WriteFrameSignals", "NumberOfSignals", frame, {"in 1 out", "in 1 1 out"}, cannotWrite("0", typeCount +
-         std::string("(\"uint8\") in identifier: The length of the obtained identifiers vector (= 1) is not equal to "
-         "the number of signals (= 0) \n"))},
-        {"FlexRayPackPDU", "NumberOfSignals", pdu, {"in out 8", "in 1 out 8", "in out 8", "in out 8", "in out 8"},
-         {"Error in Pack PDU block: Mismatch in data type string length: String read: uint8, number of signals: 0, PDU label: P\n"}},
-        {"FlexRayUnpackPDU", "NumberOfSignals", pdu, {"in 8 out", "in 8 out 1", "in 8 out", "in 8 out", "in 8 out"},
-         {"Error in Unpack PDU block: Mismatch in data type string length: String read: uint8, number of signals: 0, PDU label: P\n"}},
-        {"FlexRayReadPDU", "PduLength", none, {"in out 1", "in out 1", "in out 2147483647"}, tooLarge("PduLength", "width")},
-        {"FlexRayWritePDU", "PduLength", none, {"in 1 out", "in 1 out", "in 2147483647 out"}, tooLarge("PduLength", "width")},
-        {"FlexRayPackPDU", "PduLength", pduOfOne, {"in 1 out 1", "in 1 out 1", "in 1 out 2147483647"},
-         tooLarge("PduLength", "width")},
-        {"FlexRayUnpackPDU", "PduLength", pduOfOne, {"in 1 out 1", "in 1 out 1", "in 2147483647 out 1"},
-         tooLarge("PduLength", "width")},
-    };
-    // clang-format on
     const auto ports = [](const HostBlock& b) {
         std::string s = "in";
         for (int i = 0; i < b.sizes[HB_SIZE_NUM_INPUTS]; ++i) {
@@ -235,15 +178,13 @@ TEST_F(Boundary, CountsAndLengthsAtTheEdgesOf32Bits) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const long before = usage.ru_maxrss;
-    for (const EdgeRow& row : rows) {
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            SCOPED_TRACE(std::string(row.mask) + " " + row.field + "=" + values[i]);
-            Json set = row.set;
-            set[row.field] = values[i];
-            const auto& inst = life(row.mask, changedDialog(row.mask, {{"set", set}}));
-            EXPECT_TRUE(row.ports[i].empty() || ports(inst.block()) == row.ports[i]) << ports(inst.block());
-            expectOutcome(inst, row.errors[i], row.errors[i].starts_with("Cannot write") ? kQrx : kSizes);
-        }
+    const Json edges = readSourceJson("tests/hardening/edges.json");
+    for (const auto& row : edges) {
+        SCOPED_TRACE(row.dump());
+        const std::string mask = row["mask"], error = row.value("error", "");
+        const auto& inst = life(mask, changedDialog(mask, {{"set", row["set"]}}));
+        EXPECT_EQ(ports(inst.block()), row.value("ports", ports(inst.block())));
+        expectOutcome(inst, error, error.starts_with("Cannot write") ? kQrx : kSizes);
     }
     // Nothing was sized by a count: the peak memory of the process grew by less than 64 MiB.
     getrusage(RUSAGE_SELF, &usage);

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "Dialogs.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,29 +32,14 @@ std::string readFile(const fs::path& p) {
     return s.str();
 }
 
+// The refusals of refusals.json, and three model files that file cannot hold: bytes that are no text, nesting
+// far too deep and a file larger than the tool reads.
 TEST(HostileInput, RefusedWithoutTouchingAnything) {
     std::string dirName = (fs::temp_directory_path() / "korlix-hostile-XXXXXX").string();
     ASSERT_NE(mkdtemp(dirName.data()), nullptr);
     const fs::path dir = dirName;
     std::ofstream(dir / "plain").close();
     fs::create_directory(dir / "sub");
-    std::string deep;
-    for (int i = 0; i < 64; ++i) {
-        deep += "[0]";
-    }
-    struct Case {
-        std::string model;  // written to m.json, then grown to `size` bytes when that is larger
-        std::size_t size;
-        std::string args;     // after the tool; "M" stands for --module and the block module
-        std::string message;  // after "korlix-host: "; paths are relative to the directory
-    };
-    const std::string config = R"({"blocks": [{"name": "a", "maskType": "KORLIXConfig"}]})";
-    std::string many = R"({"blocks": [)";
-    for (int i = 0; i < 21; ++i) {
-        many += std::string(i > 0 ? ", " : "") + R"({"name": "b)" + std::to_string(i) + R"("})";
-    }
-    many += "]}";
-    const std::string test = "--module " KORLIX_TEST_MODULE_PATH;
     mkfifo((dir / "fifo").c_str(), 0600);
     // A socket: no directory, yet nothing a file can be read from.
     const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -60,59 +47,62 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "socket.json").c_str());
     ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    // clang-format off
-    const std::vector<Case> cases = {
-        {R"({"blocks": [{"name": "a", "maskType": "KORLIXCon)", 0, "build m.json M", "m.json: not valid JSON at line 1, column "
-         "49: syntax error while parsing value - invalid string: missing closing quote; last read: '\"KORLIXCon'"},
-        {std::string("\x07\x00\xff\xfe{", 5), 0, "build m.json M", "m.json: not valid JSON at line 1, column 1: syntax error "
-         "while parsing value - invalid literal; last read: '<U+0007>'"},
-        {std::string(100000, '[') + std::string(100000, ']'), 0, "build m.json M", "m.json: " + deep + ": nested deeper than 64 "
-         "levels"},
-        {R"({"blocks": [{"name": "a", "sampleTime": 1e400}]})", 0, "build m.json M", "m.json: not valid JSON at line 1, column 45: "
-         "number overflow parsing '1e400'"},
-        {R"({"blocks": [{"name": "a", "parameterCount": -9223372036854775809}]})", 0, "build m.json M", "m.json: blocks[0]."
-         "parameterCount: must be a whole number from 0 to 64"},
-        {"", (64u << 20) + 1, "build m.json M", "m.json: larger than 64 MiB; not a model file"},
-        {config, 0, "build socket.json M", "socket.json: cannot read the model file"},
-        {config, 0, "build m.json M -o plain/x.qrx", "cannot write the record file plain/x.qrx: plain is not a directory"},
-        {config, 0, "build m.json M -o sub", "cannot write the record file sub: it is a directory, which is not replaced"},
-        {config, 0, "build m.json M -o fifo", "cannot write the record file fifo: no process reads the FIFO"},
-        {config, 0, "build m.json M -o ''", "-o: the record file name is empty (see korlix-host build --help)"},
-        {config, 0, "build m.json M >&-", "cannot write the report to standard output; nothing was written"},
-        {config, 0, "build m.json M >/dev/full", "cannot write the report to standard output; nothing was written"},
-        {R"({"blocks": [], "scenario": [{"do": "generate"}]})", 0, "run m.json M -o m.qrx",
-         "m.json: scenario[0].do: \"generate\" before any initialize: no block is set up yet; put an initialize step first"},
-        {many, 0, "simulate m.json M --steps 1000000", "m.json: --steps 1000000 with 21 blocks would call mdlOutputs more than 20000000 times"},
-        // Control characters of names reach the terminal escaped.
-        {config, 0, "build \"$(printf 'm\\033]0;x\\007.json')\" M", "m\\x1b]0;x\\x07.json: model file not found"},
-        // A module that crashes: the tool survives and names the block and callback.
-        {R"({"blocks": [{"name": "c\u001b", "maskType": "T", "parameters": {"OnQRX": "crash"}}]})", 0, "build m.json " + test,
-         "the module crashed (signal 6, Aborted) in mdlQRX of block \"c\\x1b\"; nothing was written"},
+    std::string deep;
+    for (int i = 0; i < 64; ++i) {
+        deep += "[0]";
+    }
+    const std::string build = "build m.json --module {module}";
+    struct Case {
+        std::string model;  // written to m.json, then grown to `size` bytes when that is larger
+        std::size_t size;
+        std::string args, error;
     };
-    // clang-format on
+    std::vector<Case> cases = {
+        {std::string("\x07\x00\xff\xfe{", 5), 0, build,
+         "m.json: not valid JSON at line 1, column 1: syntax error while parsing value - invalid literal; "
+         "last "
+         "read: '<U+0007>'"},
+        {std::string(100000, '[') + std::string(100000, ']'), 0, build,
+         "m.json: " + deep + ": nested deeper than 64 levels"},
+        {"", (64u << 20) + 1, build, "m.json: larger than 64 MiB; not a model file"},
+    };
+    const korlix_test::Json file = korlix_test::readSourceJson("tests/hardening/refusals.json");
+    for (const auto& row : file["cases"]) {
+        cases.push_back({row.value("model", R"({"blocks": [{"name": "a", "maskType": "KORLIXConfig"}]})"), 0,
+                         row["args"], row["error"]});
+    }
+    const std::pair<std::string, std::string> places[] = {{"{module}", KORLIX_MODULE_PATH},
+                                                          {"{test module}", KORLIX_TEST_MODULE_PATH},
+                                                          {"{host library}", KORLIX_HOST_LIBRARY_PATH}};
+    const auto placed = [&places](std::string text) {
+        for (const auto& [place, path] : places) {
+            if (const auto at = text.find(place); at != std::string::npos) {
+                text.replace(at, place.size(), path);
+            }
+        }
+        return text;
+    };
     const auto fileCount = [&dir] {
         return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.args + ": " + c.error);
         std::ofstream(dir / "m.json", std::ios::binary) << c.model;
         if (c.size > c.model.size()) {
             fs::resize_file(dir / "m.json", c.size);  // sparse
         }
         std::ofstream(dir / "m.qrx") << "previous record\n";
         const auto files = fileCount();
-        std::string args = c.args;
-        if (const auto m = args.find(" M"); m != std::string::npos) {
-            args.replace(m, 2, " --module " KORLIX_MODULE_PATH);
-        }
-        const std::string cmd = "cd " + dir.string() + " && " + KORLIX_HOST_TOOL_PATH + " " + args + " 2>err";
+        const std::string cmd =
+            "cd " + dir.string() + " && " + KORLIX_HOST_TOOL_PATH + " " + placed(c.args) + " 2>err";
         FILE* pipe = popen(cmd.c_str(), "r");
         char report[64];
         EXPECT_EQ(fread(report, 1, sizeof report, pipe), 0u);
         const int status = pclose(pipe);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-        EXPECT_EQ(readFile(dir / "err"), "korlix-host: " + c.message + "\n");
+        EXPECT_EQ(readFile(dir / "err"), "korlix-host: " + placed(c.error) + "\n");
         fs::remove(dir / "err");
+        EXPECT_EQ(readFile(dir / "m.json").substr(0, c.model.size()), c.model);
         EXPECT_EQ(readFile(dir / "m.qrx"), "previous record\n");
         EXPECT_EQ(fileCount(), files);
         EXPECT_TRUE(fs::is_fifo(dir / "fifo"));

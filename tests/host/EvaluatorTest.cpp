@@ -7,12 +7,19 @@
 #include <tuple>
 #include <vector>
 
+#include "Dialogs.hpp"
 #include "quonix/host.hpp"
 
 namespace {
 
 using quonix::ArrayPtr;
 using Names = std::vector<std::string>;
+
+// A table of evaluator_cases.json.
+const korlix_test::Json& table(const char* name) {
+    static const korlix_test::Json file = korlix_test::readSourceJson("tests/host/evaluator_cases.json");
+    return file.at(name);
+}
 
 int put(const char* ws, const char* name, double value) {
     ArrayPtr a(zvCreateDoubleScalar(value));
@@ -90,36 +97,24 @@ TEST_F(Workspace, PutAndGetWorkOnCopiesAndRefuseBadArguments) {
     EXPECT_EQ(zupGetVariable("caller", nullptr), nullptr);
 }
 
+// Rows of evaluator_cases.json, from global G1 = 1, G2 = 2 and caller L1 = 3, L2 = 4: the command, both
+// workspaces after it, what "caller" reads as G1 and P, and whether the probe stored in "caller" lands in
+// "global".
 TEST_F(Workspace, GlobalDeclarationsAndClearForms) {
-    // From global G1 = 1, G2 = 2 and caller L1 = 3, L2 = 4: the command, both workspaces after it, what
-    // "caller" reads as G1 and P, and whether the probe stored in "caller" lands in "global".
-    // clang-format off
-    const std::tuple<const char*, Names, Names, const char*, const char*, bool> cases[] = {
-        {"global G1;",                   {"G1", "G2"},      {"L1", "L2"}, "G1=1 P=-",  "G1", true},
-        {"global P;",                    {"G1", "G2", "P"}, {"L1", "L2"}, "G1=- P=[]", "P",  true},
-        {"global G1 P",                  {"G1", "G2", "P"}, {"L1", "L2"}, "G1=1 P=[]", "P",  true},
-        {"global L1;",                   {"G1", "G2", "L1"}, {"L2"},      "G1=- P=-",  "L1", true},
-        {"global G1; clear global G1;",  {"G2"},            {"L1", "L2"}, "G1=- P=-",  "G1", false},
-        {"clear global G2",              {"G1"},            {"L1", "L2"}, "G1=- P=-",  "G2", false},
-        {"global G1;clear global;",      {},                {"L1", "L2"}, "G1=- P=-",  "G1", false},
-        {"clear L1 L2 Nothing;",         {"G1", "G2"},      {},           "G1=- P=-",  "L1", false},
-        {"global G1;clear G1;",          {"G1", "G2"},      {"L1", "L2"}, "G1=- P=-",  "G1", false},
-        {"global G1;clear;",             {"G1", "G2"},      {},           "G1=- P=-",  "G1", false},
-    };
-    // clang-format on
-    for (const auto& [command, globals, callers, reads, probe, probeIsGlobal] : cases) {
-        SCOPED_TRACE(command);
+    for (const auto& row : table("global declarations and clear forms")) {
+        SCOPED_TRACE(row.dump());
         quonix::clearWorkspaces();
         put("global", "G1", 1);
         put("global", "G2", 2);
         put("caller", "L1", 3);
         put("caller", "L2", 4);
-        EXPECT_EQ(zupEvalString(command), 0);
-        EXPECT_EQ(quonix::workspaceVariables("global"), globals);
-        EXPECT_EQ(quonix::workspaceVariables("caller"), callers);
-        EXPECT_EQ("G1=" + show("caller", "G1") + " P=" + show("caller", "P"), reads);
-        put("caller", probe, 9);
-        EXPECT_EQ(show("global", probe) == "9", probeIsGlobal);
+        EXPECT_EQ(zupEvalString(row["command"].get<std::string>().c_str()), 0);
+        EXPECT_EQ(quonix::workspaceVariables("global"), row["global"].get<Names>());
+        EXPECT_EQ(quonix::workspaceVariables("caller"), row["caller"].get<Names>());
+        EXPECT_EQ("G1=" + show("caller", "G1") + " P=" + show("caller", "P"), row["reads"]);
+        const std::string probe = row["probe"];
+        put("caller", probe.c_str(), 9);
+        EXPECT_EQ(show("global", probe) == "9", row["probeIsGlobal"]);
     }
 }
 
@@ -132,48 +127,12 @@ TEST_F(Evaluator, ModelAssignsDistinctHandles) {
     EXPECT_THROW(model_.addBlock({.name = "other", .handle = 2.0001, .maskType = {}}), std::invalid_argument);
 }
 
+// Rows of evaluator_cases.json: the command, its status and then "caller". Globals H, D, B hold the handles
+// of config, gone and bare (KorLix_BlockHandle that of config as well), P holds 'MaskType', "caller" holds
+// M = 'old'.
 TEST_F(Evaluator, StatementListsAndTheirFailures) {
-    // Globals H, D, B hold the handles of config, gone and bare (KorLix_BlockHandle that of config as well),
-    // P holds 'MaskType', "caller" holds M = 'old'. The row gives the command, its status and then "caller".
-    // clang-format off
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {"global H;M=get_param(H,'MaskType');",                  0, "M='KORLIXConfig'"},
-        {"  global   H ;  M = get_param ( H , 'MaskType' ) ;  ", 0, "M='KORLIXConfig'"},
-        {"global H\nM=get_param(H,'MaskType')",                  0, "M='KORLIXConfig'"},
-        {"global H P;M=get_param(H,P);",                         0, "M='KORLIXConfig'"},
-        {"global KorLix_BlockHandle;KorLix_IsHandle=ishandle(KorLix_BlockHandle);", 0, "KorLix_IsHandle=1 M='old'"},
-        {"global H;M=get_param(H,'Name');",                      1, "M='old'"},
-        {"global D;M=get_param(D,'MaskType');",                  1, "M='old'"},
-        {"global B;M=get_param(B,'MaskType');",                  1, "M='old'"},
-        {"M=get_param(H,'MaskType');",                           1, "M='old'"},  // H not declared
-        {"global H;M=mask_of(H);",                               1, "M='old'"},
-        {"global H;I=ishandle(H);",                              0, "I=1 M='old'"},
-        {"global D;I=ishandle(D);",                              0, "I=0 M='old'"},
-        {"I=ishandle('H');",                                     0, "I=0 M='old'"},
-        {"global Fresh;I=ishandle(Fresh);",                      0, "I=0 M='old'"},
-        {"global H;[E,X,T]=korlix_get_execsys2(H);",             0, "E='' M='old' T='host' X='target_rt'"},
-        {"global H;[E X, T] = korlix_get_execsys2( H );",        0, "E='' M='old' T='host' X='target_rt'"},
-        {"global H;[E,X]=korlix_get_execsys2(H);",               0, "E='' M='old' X='target_rt'"},
-        {"global H;[E,X,T,M]=korlix_get_execsys2(H);",           1, "M='old'"},
-        {"global B;[E,X,T]=korlix_get_execsys2(B);",             1, "M='old'"},
-        {"global H;M=nothing(H);I=ishandle(H);",                 1, "M='old'"},
-        {"global H;I=ishandle(H);M=get_param(H,'MaskType'",      1, "I=1 M='old'"},
-        {"I=ishandle('a;b');",                                   0, "I=0 M='old'"},
-        {"I=ishandle('it''s; fine');",                           0, "I=0 M='old'"},
-        {"I=ishandle('abc);",                                    1, "M='old'"},
-        {"global H;M get_param(H,'MaskType');",                  1, "M='old'"},
-        {"I=ishandle(1.0001);",                                  1, "M='old'"},
-        {"global H;I=ishandle(H) x;",                            1, "M='old'"},
-        {"global H;[]=ishandle(H);",                             1, "M='old'"},
-        {"global;",                                              1, "M='old'"},
-        {"global H;global = ishandle(H);",                       0, "M='old' global=1"},  // a name, not the word
-        {"global H;Zz9=ishandle(H);",                            0, "M='old' Zz9=1"},
-        {"=ishandle(H);",                                        1, "M='old'"},
-        {"",                                                     0, "M='old'"},
-    };
-    // clang-format on
-    for (const auto& [command, status, caller] : cases) {
-        SCOPED_TRACE(command);
+    for (const auto& row : table("statement lists")) {
+        SCOPED_TRACE(row.dump());
         quonix::clearWorkspaces();
         put("global", "H", 1.0001);
         put("global", "D", 2.0001);
@@ -182,8 +141,8 @@ TEST_F(Evaluator, StatementListsAndTheirFailures) {
         ArrayPtr old(zvCreateString("old")), parameter(zvCreateString("MaskType"));
         zupPutVariable("caller", "M", old.get());
         zupPutVariable("global", "P", parameter.get());
-        EXPECT_EQ(zupEvalString(command), status);
-        EXPECT_EQ(callerVariables(), caller);
+        EXPECT_EQ(zupEvalString(row["command"].get<std::string>().c_str()), row["status"]);
+        EXPECT_EQ(callerVariables(), row["caller"]);
     }
 }
 

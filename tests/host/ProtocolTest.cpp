@@ -14,6 +14,12 @@ using korlix_test::Params;
 using nlohmann::json;
 using namespace korlix_test::flags;
 
+// A table of protocol_cases.json, keys in the file's order.
+const korlix_test::Json& table(const char* name) {
+    static const korlix_test::Json file = korlix_test::readSourceJson("tests/host/protocol_cases.json");
+    return file.at(name);
+}
+
 class Protocol : public korlix_test::HostFixture {
   protected:
     std::string moduleToLoad() const override { return korlix_test::testModulePath(); }
@@ -50,68 +56,37 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
               "get caller Missing|put caller T hi"},
              {"OnSampleTimes", "error stop"}},
             {kTimes, kOutputs});
-    const json expected = json::parse(R"([
-      {"callback": "mdlInitializeSizes", "block": "b1"},
-      {"call": "callMethod", "method": 280, "block": "b1"},
-      {"call": "zupPutVariable", "workspace": "global", "name": "TestModule_Handle", "value": 1.0001, "block": "b1"},
-      {"call": "zupEvalString", "command": "global TestModule_Handle;I=ishandle(TestModule_Handle);", "status": 0, "block": "b1"},
-      {"call": "zupGetVariable", "workspace": "caller", "name": "I", "found": true, "value": 1.0, "block": "b1"},
-      {"call": "zupGetVariable", "workspace": "caller", "name": "Missing", "found": false, "block": "b1"},
-      {"call": "zupPutVariable", "workspace": "caller", "name": "T", "value": "hi", "block": "b1"},
-      {"callback": "mdlInitializeSampleTimes", "block": "b1"},
-      {"call": "setErrorStatus", "block": "b1", "text": "stop"}
-    ])");
+    const json expected = json::parse(table("trace of one block").dump());
     EXPECT_EQ(quonix::trace().events(), expected) << quonix::trace().events().dump(2);
     EXPECT_EQ(inst.error(), "stop");
 }
 
 // Errors and the callbacks that reported them, the port setters' limits, the host settings and the dialog
-// texts as registration sees them. A row gives the outcome as "ok" or "CALLBACK 'ERROR'", followed by the
-// port counts when there are any.
+// texts as registration sees them. A row of protocol_cases.json gives the outcome as "ok" or
+// "CALLBACK 'ERROR'", followed by the port counts when there are any.
 TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
-    const std::string escaped = "mdlOutputs 'module let an exception escape: thrown by the test module'";
-    const char* const noText = korlix_test::kNoText;
-    // clang-format off
-    const std::tuple<quonix::HostSettings, Params, std::vector<int>, std::string> cases[] = {
-        {{},                 {{"OnSizes", "raise boom"}},     {kTimes, kStart},                "registration 'boom'"},
-        {{},                 {{"OnSizes", "raise"}},          {kTimes},                     "registration ''"},
-        {{},                 {{"OnSizes", "error bad"}},      {kTimes},                     "mdlInitializeSizes 'bad'"},
-        {{},                 {{"OnSampleTimes", "error e"}},  {kTimes, kStart},                "mdlInitializeSampleTimes 'e'"},
-        {{},                 {{"OnStart", "error e"}},        {kTimes, kStart, kOutputs},           "mdlStart 'e'"},
-        {{},                 {{"OnOutputs", "error e"}},      {kTimes, kStart, kOutputs, kOutputs, kTerminate}, "mdlOutputs 'e'"},
-        {{},                 {{"OnTerminate", "error e"}},    {kTimes, kStart, kOutputs, kTerminate, kQrx}, "mdlTerminate 'e'"},
-        {{},                 {{"OnQRX", "error e"}},          {kTimes, kQrx, kQrx},           "mdlQRX 'e'"},
-        {{},                 {{"OnStart", "raise late"}},     {kTimes, kStart, kOutputs},           "mdlStart 'late'"},
-        {{},                 {{"OnOutputs", "throw"}},        {kTimes, kOutputs, kOutputs},           escaped},
-        {{},                 {},                              {kTimes, kCheckParams, kStart},           "flag 112 'test module: unexpected flag 112'"},
-        {{},                 {{"OnSampleTimes", "text x"}},   {kTimes},                     "mdlInitializeSampleTimes 'no record writer'"},
-        {{},                 {{"OnSizes", "in 1024"}},        {},                        "ok 1024/0"},
-        {{},                 {{"OnSizes", "in 1025"}},        {},                        "mdlInitializeSizes 'port count 1025 refused'"},
-        {{},                 {{"OnSizes", "in -1"}},          {},                        "mdlInitializeSizes 'port count -1 refused'"},
-        {{.maxPorts = 4},    {{"OnSizes", "out 5"}},          {},                        "mdlInitializeSizes 'port count 5 refused'"},
-        {{},                 {{"OnSizes", "in 2|in 3000"}},   {},                        "mdlInitializeSizes 'port count 3000 refused' 2/0"},
-        {{.maxPorts = 0},    {{"OnSizes", "in 0|out 0"}},     {},                        "ok"},
-        {{.maxPorts = -1},   {{"OnSizes", "in 0"}},           {},                        "mdlInitializeSizes 'port count 0 refused'"},
-        {{.sizesOnly = true}, {{"OnSizes", "simmode"}},       {},                        "mdlInitializeSizes 'simulation mode 1'"},
-        {{.provideSetNumModes = false}, {{"OnSizes", "modes 2"}}, {},                    "mdlInitializeSizes 'no mode setter'"},
-        {{.supportsRegistrationHook = false}, {{"OnSizes", "simmode"}}, {},              "mdlInitializeSizes 'simulation mode 0'"},
-        {{}, {{"OnSizes", "param Label"}, {"Label", "PDU \"1\""}}, {},                   "mdlInitializeSizes 'Label=PDU \"1\"'"},
-        {{}, {{"OnSizes", "param Label"}, {"Label", ""}},     {},                        "mdlInitializeSizes 'Label='"},
-        {{}, {{"OnSizes", "param Label"}, {"Label", noText}}, {},                        "mdlInitializeSizes 'Label holds no text'"},
-        {{}, {{"OnSizes", "param Label"}},                    {},                        "mdlInitializeSizes 'Label missing'"},
-    };
-    // clang-format on
-    for (const auto& [settings, params, flags, outcome] : cases) {
-        SCOPED_TRACE(outcome);
+    for (const auto& row : table("errors, settings, dialog and port limits")) {
+        SCOPED_TRACE(row.dump());
+        const auto given = row.value("settings", korlix_test::Json::object());
+        quonix::HostSettings settings;
+        settings.maxPorts = given.value("maxPorts", settings.maxPorts);
+        settings.sizesOnly = given.value("sizesOnly", settings.sizesOnly);
+        settings.provideSetNumModes = given.value("provideSetNumModes", settings.provideSetNumModes);
+        settings.supportsRegistrationHook =
+            given.value("supportsRegistrationHook", settings.supportsRegistrationHook);
+        std::vector<int> flags;
+        for (const std::string name : row["callbacks"]) {
+            flags.push_back(korlix_test::flags::flagOf(name));
+        }
         quonix::trace().clear();
         settings_ = settings;
-        quonix::BlockInstance& inst = run(params, flags);
+        quonix::BlockInstance& inst = run(korlix_test::paramsFrom(row["dialog"]), flags);
         const int32_t inputs = inst.block().sizes[HB_SIZE_NUM_INPUTS];
         const int32_t outputs = inst.block().sizes[HB_SIZE_NUM_OUTPUTS];
         const std::string ports =
             inputs + outputs > 0 ? " " + std::to_string(inputs) + "/" + std::to_string(outputs) : "";
         EXPECT_EQ((inst.hasError() ? inst.errorCallback() + " '" + *inst.error() + "'" : "ok") + ports,
-                  outcome);
+                  row["outcome"]);
         EXPECT_EQ(inst.report()["errorCallback"], inst.hasError() ? json(inst.errorCallback()) : json());
         // An error ends the block's life: the callback that reported it is the last one the block gets.
         const std::string trace = quonix::trace().events().dump();
@@ -133,17 +108,7 @@ TEST_F(Protocol, ReportAndSizeVectorShowWhatTheModuleLeft) {
              {"OnQRX", "text KORLIXSFunParameters {\\n      }\\n|pair 6 Width 6 1 1 1"}},
             {HB_CALL_INITIALIZE_SAMPLE_TIMES, HB_CALL_QRX}, 0.5);
     // Keys in reading order, nested objects too.
-    const auto expected =
-        nlohmann::ordered_json::parse(R"({"name": "b1", "handle": 1.0001, "maskType": "KORLIXTest",
-      "error": null, "errorCallback": null,
-      "inputs": [{"width": -1, "dataTypeId": -1, "dataType": null, "directFeedThrough": false, "attributes": 0},
-                 {"width": 4, "dataTypeId": 7, "dataType": "uint32", "directFeedThrough": true, "attributes": 32}],
-      "outputs": [{"width": 3, "dataTypeId": 6, "dataType": "int32"}], "sampleTime": {"period": 0.5, "offset": 0.0},
-      "sizes": {"numContStates": 4, "numDiscStates": 5, "numSampleTimes": 1, "numSFcnParams": 2, "numIWork": 2,
-                "numRWork": 1, "numPWork": 3, "numModes": 3, "numNonsampledZCs": 6},
-      "flagWord": 1048576, "optionWord": 2147483648, "parameterAttributes": [0, 0],
-      "record": [{"text": "KORLIXSFunParameters {\n      }\n"},
-        {"pair": {"kind": 6, "name": "Width", "value": 1, "dataTypeId": 6, "rows": 1, "columns": 1}}]})");
+    const nlohmann::ordered_json expected = table("report");
     EXPECT_EQ(inst.report().dump(2), expected.dump(2));
     // The size vector comes back from the registration call's result slot, with the version the module wrote.
     const std::vector<double>& sizes = inst.sizeVector();
@@ -191,8 +156,8 @@ TEST(BlockInstanceParameters, StructureSampleTimeAndExtras) {
 
 TEST_F(Protocol, ModuleLoadErrorsNameThePathAndBareNamesLoadFromTheCurrentDirectory) {
     std::string error;
-    EXPECT_EQ(quonix::Module::load(HOST_LIBRARY_PATH, error), nullptr);
-    EXPECT_EQ(error, std::string("module '") + HOST_LIBRARY_PATH + "' does not export zupFunction");
+    EXPECT_EQ(quonix::Module::load(KORLIX_HOST_LIBRARY_PATH, error), nullptr);
+    EXPECT_EQ(error, std::string("module '") + KORLIX_HOST_LIBRARY_PATH + "' does not export zupFunction");
     EXPECT_EQ(quonix::Module::load("", error), nullptr);
     EXPECT_EQ(error, "cannot load module '': the path is empty");
     // The loader's own reason follows the path.
@@ -211,51 +176,17 @@ TEST_F(Protocol, ModuleLoadErrorsNameThePathAndBareNamesLoadFromTheCurrentDirect
     EXPECT_NE(module->entry(), nullptr);
 }
 
-// What the host makes of each pair kind: the value the report lists and the line of the record file. A
-// pair the host cannot read (no value in the row) is refused with the answer 0 and not recorded.
+// What the host makes of each pair kind, rows of protocol_cases.json: the value the report lists and the line
+// of the record file. A pair the host cannot read (no value in the row) is refused with the answer 0 and not
+// recorded.
 TEST_F(Protocol, RecordPairKindsAreReadAndRendered) {
-    // clang-format off
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {R"(pair 1 Quote 0 1 1 a"b\c)",     R"("a\"b\\c")",                R"(Quote "a\"b\\c")"},
-        {"pair 0 Bare 0 1 1 x y",           R"("x y")",                    "Bare x y"},
-        {"pair 2 List 0 2 1 a b",           R"(["a", "b"])",               R"(List ["a", "b"])"},
-        {"pair 3 D 0 1 1 1.5",              "1.5",                         "D 1.5"},
-        {"pair 4 V 0 3 1 1 0.1 -3",         "[1.0, 0.1, -3.0]",            "V [1, 0.1, -3]"},
-        {"pair 5 M 0 2 2 1 3 2 4",          "[[1.0, 2.0], [3.0, 4.0]]",    "M [1, 2; 3, 4]"},
-        {"pair 6 Width 6 1 1 -7",           "-7",                          "Width -7"},
-        {"pair 6 U 7 1 1 4294967295",       "4294967295",                  "U 4294967295"},
-        {"pair 6 S 1 1 1 0.5",              "0.5",                         "S 0.5"},
-        {"pair 6 Big 0 1 1 1e300",          "1e300",                       "Big 1e+300"},
-        {"pair 7 I8 2 3 1 -1 0 127",        "[-1, 0, 127]",                "I8 [-1, 0, 127]"},
-        {"pair 7 U16 5 2 1 65535 7",        "[65535, 7]",                  "U16 [65535, 7]"},
-        {"pair 7 I16 4 1 1 -300",           "[-300]",                      "I16 [-300]"},
-        {"pair 7 U8 3 1 1 255",             "[255]",                       "U8 [255]"},
-        {"pair 7 B 8 2 1 1 0",              "[1, 0]",                      "B [1, 0]"},
-        {"pair 8 M 6 2 3 1 4 2 5 3 6",      "[[1, 2, 3], [4, 5, 6]]",      "M [1, 2, 3; 4, 5, 6]"},
-        {"pair 6 C 65536 1 1 1 -2",         R"({"re": 1.0, "im": -2.0})",  "C 1-2i"},
-        {"pair 7 CV 65542 2 1 1 2 3 -4",    R"({"re": [1, 3], "im": [2, -4]})", "CV [1+2i, 3-4i]"},
-        {"pair 9 Z 65542 2 1 1 2 3 4",      R"({"re": [1, 2], "im": [3, 4]})",  "Z [1+3i, 2+4i]"},
-        {"pair 9 R 6 2 1 1 2",              "[1, 2]",                      "R [1, 2]"},
-        {"pair 10 ZM 65536 1 2 1 2 -1 0.5", R"({"re": [[1.0, 2.0]], "im": [[-1.0, 0.5]]})", "ZM [1-1i, 2+0.5i]"},
-        {"pair 7 E 6 0 1",                  "[]",                          "E []"},
-        {"nullpair 7 E 6 0 1",              "[]",                          "E []"},
-        {"nullpair 8 M 6 0 0",              "[]",                          "M []"},
-        {"nullpair 7 N 6 2 1",              nullptr,                       "writer answered 0"},  // values missing
-        {"nullpair 1 N 0 1 1",              nullptr,                       "writer answered 0"},  // text missing
-        {"pair 11 K 0 1 1 1",               nullptr,                       "writer answered 0"},  // no such kind
-        {"pair 7 T 9 1 1 1",                nullptr,                       "writer answered 0"},  // no such data type
-        {"nullpair 7 T 9 0 1",              "[]",                          "T []"},  // ... but no values to read
-        {"pair 7 R 6 -1 1",                 nullptr,                       "writer answered 0"},  // negative rows
-        {"nullpair 9 Z 65542 1 1",          nullptr,                       "writer answered 0"},  // parts missing
-    };
-    // clang-format on
-    for (const auto& [action, value, line] : cases) {
+    for (const auto& row : table("record pair kinds")) {
+        const std::string action = row["action"];
         const quonix::BlockInstance& inst = run({{"OnQRX", action}}, {kQrx});
         const json pair = inst.record().empty() ? json() : inst.record().back()["pair"];
-        EXPECT_EQ(inst.record().size(), value != nullptr ? 1u : 0u) << action;
-        EXPECT_EQ(pair.is_null() ? json() : pair["value"], value != nullptr ? json::parse(value) : json())
-            << action;
-        EXPECT_EQ(inst.hasError() ? errorText(inst) : quonix::renderRecordPair(pair), line) << action;
+        EXPECT_EQ(inst.record().size(), row.contains("value") ? 1u : 0u) << action;
+        EXPECT_EQ(pair.is_null() ? json() : pair["value"], row.value("value", json())) << action;
+        EXPECT_EQ(inst.hasError() ? errorText(inst) : quonix::renderRecordPair(pair), row["line"]) << action;
     }
 }
 

@@ -355,6 +355,12 @@ TEST(ModuleSampleTimes, BothForms) {
     }
 }
 
+// A table of workspace_cases.json.
+const korlix_test::Json& table(const char* name) {
+    static const korlix_test::Json file = korlix_test::readSourceJson("tests/module/workspace_cases.json");
+    return file.at(name);
+}
+
 class ModuleWorkspaceTest : public korlix_test::HostFixture {
   protected:
     void SetUp() override {
@@ -401,18 +407,7 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
             EXPECT_EQ(e["value"], handle_);
         }
     }
-    const std::string put = "zupPutVariable global KorLix_BlockHandle", get = "zupGetVariable caller KorLix_";
-    // clang-format off
-    EXPECT_EQ(lines, (Calls{
-        put, "global KorLix_BlockHandle;KorLix_BlockMaskType=get_param(KorLix_BlockHandle,'MaskType');",
-        get + "BlockMaskType", "clear global KorLix_BlockHandle; clear KorLix_BlockMaskType;",
-        put, "global KorLix_BlockHandle;"
-             "[KorLix_ErrMsg,KorLix_ExecSys,KorLix_SysType]=korlix_get_execsys2(KorLix_BlockHandle);",
-        get + "ErrMsg", get + "ExecSys", get + "SysType",
-        "clear global KorLix_BlockHandle;clear KorLix_ExecSys KorLix_SysType KorLix_ErrMsg;",
-        put, "global KorLix_BlockHandle;KorLix_IsHandle=ishandle(KorLix_BlockHandle);", get + "IsHandle",
-        "clear global KorLix_BlockHandle;clear KorLix_IsHandle;"}));
-    // clang-format on
+    EXPECT_EQ(lines, table("calls of the three queries").get<Calls>());
     EXPECT_EQ(leftovers(), Calls{});
     EXPECT_EQ(logs_[0].destroyed, 0);
     model_.find("b")->maskType = std::nullopt;
@@ -421,24 +416,19 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
     EXPECT_EQ(leftovers(), Calls{});
 }
 
+// Rows of workspace_cases.json: the answer of korlix_get_execsys2 (null: no such function) and the execution
+// system, code and error the query gives.
 TEST_F(ModuleWorkspaceTest, ExecutionSystemAnswers) {
-    using A = ExecSysAnswer;
-    // clang-format off
-    struct Row { std::optional<A> answer; std::string result; };  // nullopt: no korlix_get_execsys2
-    const Row rows[] = {  // result: execution system|code|error
-        {A{"", "rt", "host"}, "rt|1|"}, {A{"", "w", "wqm"}, "w|2|"}, {A{"", "o", "opalrt"}, "o|3|"},
-        {A{"", "", "kvd"}, "|4|"}, {A{"no licence", "rt", "kvd"}, "rt|4|no licence"},
-        {A{"", "rt", "Host"}, "rt|0|" + kUnknownType}, {A{"", "rt", "host "}, "rt|0|" + kUnknownType},
-        {std::nullopt, "before|0|" + kUnknownType},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        model_.find("b")->executionSystem = row.answer;
+    for (const auto& row : table("execution system answers")) {
+        const auto& answer = row["answer"];
+        model_.find("b")->executionSystem =
+            answer.is_null() ? std::optional<ExecSysAnswer>()
+                             : ExecSysAnswer{answer["errorText"], answer["execSys"], answer["sysType"]};
         std::string execSys = "before", error = "before";
         int32_t code = 99;
         korlix::queryExecutionSystem(handle_, execSys, code, error);
-        EXPECT_EQ(execSys + "|" + std::to_string(code) + "|" + error, row.result);
-        EXPECT_EQ(leftovers(), Calls{}) << row.result;
+        EXPECT_EQ(execSys + "|" + std::to_string(code) + "|" + error, row["result"]);
+        EXPECT_EQ(leftovers(), Calls{}) << row["result"];
     }
     // clang-format off
     struct Var { zvArray* value; std::string result; };  // value null: no such variable

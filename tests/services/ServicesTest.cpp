@@ -47,50 +47,29 @@ TEST(ParamLookup, ReadsFieldTextOrReportsMissingField) {
     }
 }
 
-// Numbers are read up to the first character that cannot continue them; data type names split at blanks only.
+// Rows of conversion_cases.json. Numbers are read up to the first character that cannot continue them; data
+// type names split at blanks only. A refused number leaves the value alone.
 TEST(TextConversion, AtTheirLimits) {
-    const auto fails = [](std::string text) { return "Error converting string " + text + " to uint32."; };
-    const std::string bad = "Cannot convert following data type from string to Tarvel data type identifier: ";
-    // clang-format off
-    struct Row { std::string text, result; };  // the value read, or the error text
-    const Row rows[] = {
-        {"42", "42"}, {" \t\n\v\f\r42", "42"}, {"12abc", "12"}, {"0x1F", "0"}, {"+5", "5"},
-        {"4294967295", "4294967295"}, {"0004294967295", "4294967295"}, {"4294967296", fails("4294967296")},
-        {"abc", fails("abc")}, {" ", "Error converting string   to uint32."}, {"+ 5", fails("+ 5")},
-        {"-5", fails("-5")}, {"", "Error converting empty string to uint32."},  // -5 refused, not wrapped
-    };
-    struct List { std::string text; std::vector<uint32_t> values; std::string error = ""; };  // after {9}
-    const List lists[] = {
-        {"3 1 2", {9, 3, 1, 2}}, {"\t4\n5 ", {9, 4, 5}}, {"1;2", {9, 1}}, {"[1 2]", {9}}, {"   ", {9}},
-        {"1 -2 3", {9, 1}}, {"1 4294967296 3", {9, 1}}, {"4294967295 +0", {9, 4294967295u, 0}},
-        {"", {9}, "Error converting empty string to vector of uint32."},
-    };
-    struct Types { std::string text; std::vector<int32_t> ids; std::string error = ""; };
-    const Types types[] = {
-        {"uint8  A_INT16 boolean", {3, 4, 8}}, {"uint8 double", {3}, bad + "double"}, {"   ", {}}, {"", {}},
-        {" int32 uint32 A_UINT32 A_INT8 uint16 A_UINT16 int16 A_UINT8 int8 ", {6, 7, 7, 2, 5, 5, 4, 3, 2}},
-        {"uint8\tint8", {}, bad + "uint8\tint8"}, {"A_INT32 int8 UINT8 single", {6, 2}, bad + "UINT8"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
+    const Json file = readSourceJson("tests/services/conversion_cases.json");
+    for (const auto& row : file["uint32"]) {
         uint32_t value = 777;
         std::string error = "stale";
-        stringToUint32(row.text, value, error);
-        EXPECT_EQ(error.empty() ? std::to_string(value) : error + (value == 777 ? "" : "!"), row.result);
+        stringToUint32(row["text"], value, error);
+        EXPECT_EQ(error.empty() ? std::to_string(value) : error + (value == 777 ? "" : "!"), row["result"]);
     }
-    for (const List& row : lists) {
+    for (const auto& row : file["uint32 lists"]) {
         std::vector<uint32_t> values{9};
         std::string error = "stale";
-        stringToUint32Vector(row.text, values, error);
-        EXPECT_EQ(values, row.values) << row.text;
-        EXPECT_EQ(error, row.error) << row.text;
+        stringToUint32Vector(row["text"], values, error);
+        EXPECT_EQ(values, row["values"].get<std::vector<uint32_t>>()) << row["text"];
+        EXPECT_EQ(error, row.value("error", "")) << row["text"];
     }
-    for (const Types& row : types) {
+    for (const auto& row : file["data type lists"]) {
         std::vector<int32_t> ids{99};
         std::string error = "stale";
-        parseDataTypeList(row.text, ids, error);
-        EXPECT_EQ(ids, row.ids) << row.text;
-        EXPECT_EQ(error, row.error) << row.text;
+        parseDataTypeList(row["text"], ids, error);
+        EXPECT_EQ(ids, row["ids"].get<std::vector<int32_t>>()) << row["text"];
+        EXPECT_EQ(error, row.value("error", "")) << row["text"];
     }
     std::vector<int> sizes;
     for (int id = -1; id <= 9; ++id) {

@@ -28,6 +28,15 @@ inline Json readSourceJson(const std::string& path) {
     return Json::parse(in);
 }
 
+// Dialog fields from a JSON object of texts, null standing for a field without text.
+inline Params paramsFrom(const Json& dialog) {
+    Params params;
+    for (const auto& [name, text] : dialog.items()) {
+        params.emplace_back(name, text.is_null() ? kNoText : text.get<std::string>());
+    }
+    return params;
+}
+
 inline const Json& dialogFile() {
     static const Json dialogs = readSourceJson("tests/data/dialogs.json");
     return dialogs;
@@ -35,11 +44,7 @@ inline const Json& dialogFile() {
 
 // The dialog fields of the mask type's block, in dialog order; throws for a mask type the file lacks.
 inline Params realisticDialog(const std::string& maskType) {
-    Params params;
-    for (const auto& [name, text] : dialogFile().at(maskType).items()) {
-        params.emplace_back(name, text.get<std::string>());
-    }
-    return params;
+    return paramsFrom(dialogFile().at(maskType));
 }
 
 // The mask type's realistic dialog changed by one update: "set" gives fields their text (adding those not

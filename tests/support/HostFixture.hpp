@@ -42,6 +42,14 @@ constexpr int kTimes = HB_CALL_INITIALIZE_SAMPLE_TIMES, kOutputs = HB_CALL_OUTPU
               kTerminate = HB_CALL_TERMINATE, kCheckParams = HB_CALL_CHECK_PARAMETERS, kStart = HB_CALL_START,
               kQrx = HB_CALL_QRX, kVarHit = HB_CALL_GET_TIME_OF_NEXT_VAR_HIT,
               kZeroCross = HB_CALL_ZERO_CROSSINGS;
+// The flag of a callback by the name the trace gives it; mdlCheckParameters, which has no callback of its own
+// in the host, as well.
+inline int flagOf(const std::string& callback) {
+    static const std::map<std::string, int> byName = {
+        {"mdlInitializeSampleTimes", kTimes}, {"mdlOutputs", kOutputs}, {"mdlTerminate", kTerminate},
+        {"mdlCheckParameters", kCheckParams}, {"mdlStart", kStart},     {"mdlQRX", kQrx}};
+    return byName.at(callback);
+}
 }  // namespace flags
 
 class HostFixture : public ::testing::Test {

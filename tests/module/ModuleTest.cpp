@@ -134,18 +134,12 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     addBlock("KORLIXModelUpdate", {}, -1.0, "b");
     quonix::BlockInstance bare(*model_.find("b"), settings_);  // never registered: no callbacks
     quonix::BlockInstance& registered = initialize("b");       // callbacks set, but no block object
-    // clang-format off
-    const std::map<double, std::string> unexpected = {  // "Unexpected call to mdl" and the name
-        {111, "SetWorkWidths"}, {112, "CheckParameters"}, {112.9, "CheckParameters"},  // truncated
-        {113, "SetInputPortDataType"}, {114, "SetOutputPortDataType"}, {115, "SetInputPortWidth"},
-        {116, "SetOutputPortWidth"}, {120, "SetInputPortComplexSignal"}, {121, "SetOutputPortComplexSignal"},
-        {122, "SetInputPortSampleTime"}, {123, "SetOutputPortSampleTime"}, {126, "SetInputPortDimensionInfo"},
-        {127, "SetOutputPortDimensionInfo"}, {128, "SetInputPortFrameData"}, {132, "SetDefaultPortDataTypes"},
-        {131, "SetDefaultPortDimensionInfo"}, {133, "SetDefaultPortComplexSignals"},
-        {142, "InitializePropagationPass"}, {144, "GetSimState (MDL_SIM_STATE not defined)"},
-        {145, "SetSimState (MDL_SIM_STATE not defined)"}, {149, "SetInputPortSymbolicDimensions"},
-        {150, "SetOutputPortSymbolicDimensions"}};
-    // clang-format on
+    // A few rows of the module's table of callbacks it does not expect (all of them would only copy it): the
+    // flag is truncated before it is looked up.
+    const std::map<double, std::string> unexpected = {{111, "SetWorkWidths"},
+                                                      {112.9, "CheckParameters"},
+                                                      {144, "GetSimState (MDL_SIM_STATE not defined)"},
+                                                      {150, "SetOutputPortSymbolicDimensions"}};
     for (HostBlock* block : {&bare.block(), &registered.block()}) {
         for (const auto& [flag, name] : unexpected) {
             EXPECT_EQ(callback(*block, flag), "Unexpected call to mdl" + name) << flag;

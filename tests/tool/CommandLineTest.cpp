@@ -1,69 +1,32 @@
 // korlix-host as a user runs it: command lines, exit codes, the record file and the call order over blocks.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "ToolProcess.hpp"
 #include "quonix/host.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
+using korlix_test::readFile;
 using nlohmann::json;
-
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 const std::string kTestModule = std::string(" --module ") + KORLIX_TEST_MODULE_PATH;
 const char* const kTwoBlocks = R"({"blocks": [{"name": "a", "maskType": "X"}, {"name": "b"}]})";
 
 class Tool : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "korlix-tool-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    // Runs korlix-host with args; its standard output and error go through the files .out and .err.
-    Result run(const std::string& args) const {
-        const fs::path out = dir_ / ".out", err = dir_ / ".err";  // the test paths hold no single quote
-        const std::string command = "'" + std::string(KORLIX_HOST_TOOL_PATH) + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    }
+    korlix_test::ToolRun run(const std::string& args) const { return dir_.run(args); }
     std::string model(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return (dir_ / name).string();
-    }
-    // The names in the directory, sorted: a temporary file left behind shows here.
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        return dir_.write(name, text);
     }
 
-    fs::path dir_;
+    korlix_test::ScratchDir dir_;
 };
 
 // Refusals as such are tried in the hardening tests; with --json a refusal is a report too: no blocks, the
@@ -77,14 +40,14 @@ TEST_F(Tool, RefusalWithJsonIsAReport) {
 }
 
 TEST_F(Tool, HelpAndVersion) {
-    const Result help = run("--help"), version = run("--version");
+    const korlix_test::ToolRun help = run("--help"), version = run("--version");
     EXPECT_EQ(help.code, 0);
     for (const char* word : {"check", "simulate", "build", "run", "validate"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     // The options every command takes are listed in each command's help as well.
     for (const char* command : {"", "check ", "validate "}) {
-        const Result r = run(std::string(command) + "--help");
+        const korlix_test::ToolRun r = run(std::string(command) + "--help");
         EXPECT_EQ(r.code, 0);
         for (const char* option : {"--json", "--trace", "--module", "--strict", "--format"}) {
             EXPECT_NE(r.out.find(option), std::string::npos) << command << option;
@@ -94,22 +57,16 @@ TEST_F(Tool, HelpAndVersion) {
     EXPECT_EQ(version.out.rfind("korlix-host ", 0), 0u) << version.out;
 }
 
-// The record file is replaced only by a complete one: a failed run leaves the old file, a build writes the
-// new one beside the model by default and leaves no temporary file.
-TEST_F(Tool, RecordFileIsReplacedOnlyByACompleteOne) {
-    const std::string m = model("m.json", kTwoBlocks), previous = "previous record\n";
-    model("m.qrx", previous);
-    for (const std::string& args : {"build " + m + " --module " + (dir_ / "none.so").string(),
-                                    "build " + m + " --module " + std::string(KORLIX_HOST_LIBRARY_PATH),
-                                    "run " + m + kTestModule + " -o " + dir_.string()}) {
-        EXPECT_EQ(run(args).code, 2) << args;
-        EXPECT_EQ(readFile(dir_ / "m.qrx"), previous) << args;
-    }
-    const Result r = run("build " + m + kTestModule);
+// A build writes the record file beside the model by default and leaves no temporary file (a failed one
+// leaves the old file: see the hardening tests).
+TEST_F(Tool, BuildWritesTheRecordBesideTheModel) {
+    const std::string m = model("m.json", kTwoBlocks);
+    model("m.qrx", "previous record\n");
+    const korlix_test::ToolRun r = run("build " + m + kTestModule);
     EXPECT_EQ(r.code, 0) << r.err;
     // The test module writes no record: the file holds what the host renders for a model without records.
     EXPECT_EQ(readFile(dir_ / "m.qrx"), quonix::renderRecordFile("m", {}));
-    EXPECT_EQ(files(), (std::vector<std::string>{".err", ".out", "m.json", "m.qrx"}));
+    EXPECT_EQ(dir_.files(), (std::vector<std::string>{"m.json", "m.qrx"}));
 }
 
 TEST_F(Tool, CallsBlocksInHostOrder) {
@@ -129,7 +86,7 @@ TEST_F(Tool, CallsBlocksInHostOrder) {
     };
     // clang-format on
     for (const auto& [args, sequence] : cases) {
-        const Result r = run(args + " --json --trace" + kTestModule);
+        const korlix_test::ToolRun r = run(args + " --json --trace" + kTestModule);
         EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
         // The callbacks of the trace as "callback:block", without the prefix "mdl".
         const json report = json::parse(r.out);
@@ -152,7 +109,7 @@ TEST_F(Tool, ReportMarksDeletedBlocksAndBlockErrorsGiveExitCode1) {
         {"name": "b", "handle": 7.5, "parameters": {"OnSizes": "error broken"}}], "scenario": [{"do": "initialize"})";
     const std::string m =
         model("scenario_model.json", blocks + R"(, {"do": "delete", "block": "b"}, {"do": "initialize"}]})");
-    const Result r = run("run " + m + " --json" + kTestModule);
+    const korlix_test::ToolRun r = run("run " + m + " --json" + kTestModule);
     ASSERT_EQ(r.code, 0) << r.err;
     const json report = json::parse(r.out), &a = report["blocks"][0], &b = report["blocks"][1];
     EXPECT_EQ(report["model"], "scenario_model");
@@ -168,7 +125,8 @@ TEST_F(Tool, ReportMarksDeletedBlocksAndBlockErrorsGiveExitCode1) {
 
     const std::string unknown =
         model("m.json", R"({"blocks": [{"name": "bad", "maskType": "NoSuchBlock"}]})");
-    const Result real = run("build " + unknown + " --json --module " + std::string(KORLIX_MODULE_PATH));
+    const korlix_test::ToolRun real =
+        run("build " + unknown + " --json --module " + std::string(KORLIX_MODULE_PATH));
     EXPECT_EQ(real.code, 1) << real.err;
     EXPECT_EQ(json::parse(real.out)["blocks"][0]["error"], "Invalid KORLIX MaskType found");
     EXPECT_TRUE(fs::exists(dir_ / "m.qrx"));
@@ -201,7 +159,7 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
     };
     // clang-format on
     for (const auto& [args, code, warnings] : cases) {
-        const Result r = run(args + real);
+        const korlix_test::ToolRun r = run(args + real);
         EXPECT_EQ(r.code, code) << args << r.err;
         const json report = json::parse(r.out);
         const json& one = report.contains("models") ? report["models"][0] : report;
@@ -214,7 +172,7 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
         EXPECT_EQ(one["summary"]["exitStatus"], code) << args;
     }
 
-    const Result all = run("validate " + warned + " " + broken + " " + failing + real);
+    const korlix_test::ToolRun all = run("validate " + warned + " " + broken + " " + failing + real);
     EXPECT_EQ(all.code, 2);
     const json report = json::parse(all.out);
     EXPECT_EQ(report["summary"]["exitStatus"], 2);
@@ -225,12 +183,11 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
               std::string::npos)
         << all.err;
     // A single command gives its problems as JSON too.
-    const Result one = run("check " + broken + real);
+    const korlix_test::ToolRun one = run("check " + broken + real);
     EXPECT_EQ(one.code, 2);
     EXPECT_EQ(json::parse(one.out)["problems"][1],
               (json{{"path", "blocks[0].nme"}, {"message", "unknown key; did you mean \"name\"?"}}));
-    EXPECT_EQ(files(),
-              (std::vector<std::string>{".err", ".out", "broken.json", "failing.json", "warned.json"}));
+    EXPECT_EQ(dir_.files(), (std::vector<std::string>{"broken.json", "failing.json", "warned.json"}));
 }
 
 // Table columns line up by what a terminal shows, not by bytes: "Äbc" takes three columns, "名" and the small
@@ -239,7 +196,7 @@ TEST_F(Tool, TableAlignsColumnsByDisplayWidth) {
     const std::string m =
         model("m.json", R"({"blocks": [{"name": "abc", "maskType": "X"}, {"name": "Äbc", "maskType": "X"},
         {"name": "名", "maskType": "X"}, {"name": "﹐", "maskType": "X"}, {"name": "ab", "maskType": "X", "parameters": {"OnSizes": "out 1|oport 0 2 20"}}]})");
-    const Result r = run("check " + m + kTestModule);
+    const korlix_test::ToolRun r = run("check " + m + kTestModule);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find(" id 20[2] "), std::string::npos) << r.out;  // a data type without a name
     std::vector<std::size_t>

@@ -1,10 +1,8 @@
-// What the host cannot show, seen by calling block objects directly on host structures of the stand-in
-// host: size field 22 and the execution-system code, the state a record reads, byte sizes of unknown types.
-#include <array>
+// What the stand-in host cannot show, seen by calling block objects directly on its host structures: whether
+// size field 22 is set through the host's setter, and the state a later record reads after a failed set-up.
 #include <tuple>
 
 #include "BlockFixture.hpp"
-#include "blocks/families/PduFamily.hpp"
 #include "framework/BaseFcn.hpp"
 #include "framework/HostInterface.hpp"
 
@@ -30,55 +28,30 @@ void recordSetter(HostBlock* /*block*/, int32_t value) {
 }
 
 // Size field 22 goes through the host's setter (when it has one), directly, or both, as each class does it.
-// The execution-system code starts at 3 here: only a completed set-up of the classes that keep it resets it
-// (a signal block to the answer of its query, which fails here), and only the start/stop block records
-// "host" in initializeForHost.
-TEST(BlockState, ModesFieldAndExecutionSystemCode) {
-    // mask, changed fields, setter offered, setter calls, size field 22, code after set-up, code after
-    // initializeForHost
-    using Row = std::tuple<const char*, Json, bool, std::vector<int32_t>, int32_t, int32_t, int32_t>;
+TEST(BlockState, ModesField) {
+    // mask, changed fields, setter offered, setter calls, size field 22
+    using Row = std::tuple<const char*, Json, bool, std::vector<int32_t>, int32_t>;
     const Json none = Json::object();
     // clang-format off
     const std::vector<Row> rows = {
-        {kCycle, none, true, {0}, 7, 3, 3},      {kCycle, none, false, {}, 7, 3, 3},
-        {kPoc, none, true, {}, 0, 3, 3},         {kNet, none, true, {}, 0, 0, 1},
-        {kInject, none, true, {0}, 0, 3, 3},     {kInject, none, false, {}, 0, 3, 3},
-        {kRP, none, true, {0}, 0, 0, 0},         {kRP, none, false, {}, 0, 0, 0},
-        {kRP, {{"PduLabel", "<>"}}, true, {}, 7, 3, 3}, {kWP, none, true, {0}, 0, 0, 0},
-        {kWP, {{"PduLength", ""}}, true, {}, 7, 3, 3},  {kPack, none, true, {}, 0, 3, 3},
-        {kUnpack, none, true, {}, 0, 3, 3},      {"KORLIXSignalRead", none, true, {}, 7, 0, 0},
+        {kCycle, none, true, {0}, 7},   {kCycle, none, false, {}, 7},   {kPoc, none, true, {}, 0},
+        {kNet, none, true, {}, 0},      {kInject, none, true, {0}, 0},  {kInject, none, false, {}, 0},
+        {kRP, none, true, {0}, 0},      {kRP, none, false, {}, 0},      {kRP, {{"PduLabel", "<>"}}, true, {}, 7},
+        {kWP, none, true, {0}, 0},      {kWP, {{"PduLength", ""}}, true, {}, 7},  {kPack, none, true, {}, 0},
+        {kUnpack, none, true, {}, 0},   {"KORLIXSignalRead", none, true, {}, 7},
     };
     // clang-format on
-    for (const auto& [mask, set, setter, calls, modes, code, codeAfterHost] : rows) {
+    for (const auto& [mask, set, setter, calls, modes] : rows) {
         SCOPED_TRACE(testing::Message() << mask << " " << set.dump() << " setter " << setter);
         quonix::BlockInstance inst = hostBlock(mask, set);
         HostBlock& b = inst.block();
         b.setNumModes = setter ? &recordSetter : nullptr;
         b.sizes[HB_SIZE_NUM_MODES] = 7;
         setterCalls.clear();
-        std::unique_ptr<korlix::BaseFcn> block = korlix::makeBlockForMaskType(mask);
-        block->setExecSysCode(korlix::kExecOpalrt);
-        block->initializeSizes(&b);
+        korlix::makeBlockForMaskType(mask)->initializeSizes(&b);
         EXPECT_EQ(setterCalls, calls);
         EXPECT_EQ(b.sizes[HB_SIZE_NUM_MODES], modes);
-        EXPECT_EQ(block->execSysCode(), code);
-        block->initializeForHost(&b);
-        EXPECT_EQ(block->execSysCode(), codeAfterHost);
     }
-}
-
-// The start/stop block never learns a "kvd" build by itself; even with that code set from outside, its
-// record takes NetworkType from the dialog.
-TEST(BlockState, StartStopRecordTakesNetworkTypeFromTheDialogUnderKvd) {
-    auto block = korlix::makeStartStopNetwork();
-    quonix::BlockInstance inst = hostBlock(kNet);
-    block->setExecSysCode(korlix::kExecKvd);
-    inst.beginRecordCapture();
-    block->writeQRXRecord(&inst.block());
-    inst.endRecordCapture();
-    ASSERT_FALSE(inst.record().empty());
-    EXPECT_NE(inst.record()[0]["text"].get<std::string>().find("NetworkType      \"Channel A\"\n"),
-              std::string::npos);
 }
 
 // The error injection block stores count and index list separately: a failed list keeps the old list next
@@ -123,45 +96,6 @@ TEST(BlockState, ErrorInjectionCountAndListSurviveFailedSetUps) {
                                   {"columns", 1},
                                   {"line", settings}}));
         EXPECT_EQ(status(out.block()), "");
-    }
-}
-
-// Data type ids that the dialog's names never lead to: the byte sizes are rebuilt from empty and stop at
-// the first id without a size, whose signal both blocks call an input.
-TEST(BlockState, ByteSizesStopAtAnUnknownType) {
-    using SignalPorts = korlix::PortSide;
-    // the inputs marked as signal inputs before the stop
-    using Row = std::tuple<const char*, SignalPorts, std::vector<int32_t>, int, std::vector<int8_t>, int>;
-    // clang-format off
-    const std::vector<Row> rows = {
-        {"Pack PDU", SignalPorts::Inputs, {3, 5, 42, 8}, 2, {1, 2}, 2},
-        {"Pack PDU", SignalPorts::Inputs, {-1, 3}, 0, {}, 0},
-        {"Unpack PDU", SignalPorts::Outputs, {0, 9}, 1, {8}, 0},
-    };
-    // clang-format on
-    for (const auto& [title, side, ids, at, sizes, marked] : rows) {
-        SCOPED_TRACE(title);
-        quonix::BlockInstance inst = hostBlock(kPack);
-        HostBlock& b = inst.block();
-        ASSERT_NE(b.setNumInputPorts(&b, static_cast<int32_t>(ids.size())), 0);
-        // The byte sizes of an earlier run are emptied first.
-        korlix::pdu::SignalLists lists{static_cast<uint32_t>(ids.size()), {}, ids, {}, {4, 4, 4, 4, 4}};
-        korlix::ErrorBuffer buffer;
-        EXPECT_FALSE(korlix::pdu::rebuildByteSizes(&b, buffer, title, side, "PDU_Body", lists));
-        EXPECT_EQ(status(b), std::string("Error in ") + title +
-                                 " block for PDU PDU_Body: Unrecognized data type for input number " +
-                                 std::to_string(at) + ".\n");
-        EXPECT_EQ(lists.byteSizes, sizes);
-        Json inputs = Json::array();
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            inputs.push_back({{"dataTypeId", -1}, {"width", -1}});
-            if (static_cast<int>(i) < marked) {
-                inputs.back()["directFeedThrough"] = true;
-                inputs.back()["attributes"] = HB_INPUT_ATTRIBUTE_MARKED;
-            }
-        }
-        EXPECT_EQ(korlix_test::ports(inst, "inputs"), inputs);
-        EXPECT_EQ(korlix_test::ports(inst, "outputs"), Json::array());
     }
 }
 

@@ -1,6 +1,5 @@
 // The module as the host and a command-line user drive it, run on the probe copy of the module; then the
-// sample-time forms, the registry and the workspace bridge, called directly against the stand-in host's
-// evaluator.
+// registry and the workspace bridge, called directly against the stand-in host's evaluator.
 #include <dlfcn.h>
 
 #include <array>
@@ -326,27 +325,6 @@ TEST_F(ModuleEntryTest, ModuleExportsOnlyTheEntryAndUnloads) {
     std::string error;
     EXPECT_NE(quonix::Module::load(path, error), nullptr) << error;
     EXPECT_EQ(dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module stays loaded";
-}
-
-TEST(ModuleSampleTimes, BothForms) {
-    // clang-format off
-    struct Row { bool inherited; std::optional<double> parameter; double period, offset, flagsAfter; };
-    const Row rows[] = {  // the flag word starts at 0x1001; parameter nullopt: no second S-function parameter
-        {false, -1.0, -1.0, 1.0, 0x801}, {false, 0.01, 0.01, 0.0, 0x1001},
-        {false, std::nullopt, 0.0, 0.0, 0x1001}, {true, 0.01, -1.0, 0.0, 0x801},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        quonix::ArrayPtr ts(zvCreateDoubleScalar(row.parameter.value_or(5)));
-        const zvArray* params[2] = {nullptr, ts.get()};
-        HostBlock S{};
-        S.numSFcnParams = row.parameter ? 2 : 1;
-        S.sfcnParams = params;
-        S.sizes[HB_SIZE_FLAGS] = 0x1001;
-        row.inherited ? korlix::sampleTimeInherited(&S) : korlix::sampleTimeFromParameter(&S);
-        EXPECT_EQ((std::vector{S.sampleTime, S.sampleOffset, double(S.sizes[HB_SIZE_FLAGS])}),
-                  (std::vector{row.period, row.offset, row.flagsAfter}));
-    }
 }
 
 // A table of workspace_cases.json.

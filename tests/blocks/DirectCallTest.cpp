@@ -60,22 +60,15 @@ TEST(BlockState, ErrorInjectionCountAndListSurviveFailedSetUps) {
     // the changed fields of one set-up, its error, the index count and list the record's settings give
     // afterwards (as int32, the dialog's 4 7 9 at first)
     using Step = std::tuple<Json, std::string, int, std::string>;
+    // clang-format off
     const std::vector<Step> steps = {
         {Json::object(), "", 3, "SignalsIndexes [4, 7, 9]"},
-        {{{"NumberOfSignals", "2"}, {"SignalsIndexes", ""}},
-         "Error converting empty string to vector of uint32.",
-         2,
-         "SignalsIndexes [4, 7]"},
-        {{{"FrameLabel", "<>"}, {"NumberOfSignals", "1"}, {"SignalsIndexes", "5"}},
-         "",
-         2,
-         "SignalsIndexes [4, 7]"},
-        {{{"NumberOfSignals", "x"}, {"SignalsIndexes", "5"}},
-         "Error converting string x to uint32.",
-         2,
-         "SignalsIndexes [4, 7]"},
+        {{{"NumberOfSignals", "2"}, {"SignalsIndexes", ""}}, "Error converting empty string to vector of uint32.", 2, "SignalsIndexes [4, 7]"},
+        {{{"FrameLabel", "<>"}, {"NumberOfSignals", "1"}, {"SignalsIndexes", "5"}}, "", 2, "SignalsIndexes [4, 7]"},
+        {{{"NumberOfSignals", "x"}, {"SignalsIndexes", "5"}}, "Error converting string x to uint32.", 2, "SignalsIndexes [4, 7]"},
         {{{"NumberOfSignals", "1"}, {"SignalsIndexes", "11 12"}}, "", 1, "SignalsIndexes [11]"},
     };
+    // clang-format on
     auto block = korlix::makeErrorInjection();
     for (const auto& [set, error, count, settings] : steps) {
         SCOPED_TRACE(set.dump());

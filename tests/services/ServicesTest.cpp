@@ -1,5 +1,5 @@
 // The module's services called directly on a bare host structure, without a registration call: parameter
-// lookup, text conversions, the helpers every block class shares and the record writer layer.
+// lookup, text conversions, the record layout and the record writer layer.
 #include "HostFixture.hpp"
 #include "framework/BlockHelpers.hpp"
 #include "framework/QrxWriter.hpp"
@@ -83,8 +83,6 @@ struct Call {
 };
 
 // clang-format off
-#define CALL(...) \
-    [](HostBlock* S) -> int32_t { [[maybe_unused]] static ErrorBuffer buffer; return __VA_ARGS__; }
 #define PAIR(...) [](HostBlock* S) { return ssWriteQRXNameValuePair(S, __VA_ARGS__); }
 #define SETTINGS(...) [](HostBlock* S) { return ssWriteQRXParamSettings(S, __VA_ARGS__); }
 #define WORKVECT(...) [](HostBlock* S) { return ssWriteQRXWorkVect(S, __VA_ARGS__); }
@@ -110,51 +108,6 @@ void runRows(const std::vector<Call>& rows) {
         EXPECT_EQ(record, rows[i].record) << "row " << i;
         inst->endRecordCapture();
     }
-}
-
-// Set-up checks that every block runs before it writes: the parameter count and the stored list lengths.
-TEST(SetupHelpers, ParameterCountAndListLength) {
-    const std::string list = "Cannot write SignalsIndexes: the block holds 0 values but its signal count is ";
-    // clang-format off
-    runRows({  // the first two answer the check's result * 10 + the parameter count it expects
-        {CALL(checkTwoParams(S, buffer) * 10 + S->sizes[HB_SIZE_NUM_SFCN_PARAMS]), 12},
-        {CALL((S->numSFcnParams = 3, checkTwoParams(S, buffer) * 10 + S->sizes[HB_SIZE_NUM_SFCN_PARAMS])), 2,
-         "2 input args expected, 3 passed"},
-        {CALL((S->numSFcnParams = 0, isParamStructEmpty(S))), 1}, {CALL(isParamStructEmpty(S)), 0},
-        {CALL(checkListCovers(S, buffer, "SignalsIndexes", 3, 3)), 1},
-        {CALL(checkListCovers(S, buffer, "SignalsIndexes", 5, 0)), 1},
-        {CALL(checkListCovers(S, buffer, "SignalsIndexes", 0, 4294967295u)), 0,
-         list + "4294967295; initialise the block again"},
-    });
-    // clang-format on
-}
-
-TEST(ErrorBufferTest, CutsAt1023CharactersAndReportsTheBuffer) {
-    for (std::size_t length : {0u, 1022u, 1023u, 1024u, 5000u}) {
-        const std::string message = std::string(length / 2, 'a') + std::string(length - length / 2, 'b');
-        auto inst = makeInstance(Params{});
-        ErrorBuffer copied, formatted;
-        copied.report(&inst->block(), message);
-        EXPECT_EQ(inst->block().errorStatus, copied.text());
-        formatted.reportf(&inst->block(), "%s", message.c_str());
-        EXPECT_EQ(inst->block().errorStatus, formatted.text());
-        EXPECT_EQ(std::string(copied.text()) + "|" + formatted.text(),
-                  message.substr(0, 1023) + "|" + message.substr(0, 1023));
-    }
-}
-
-// Reads stop at the first failure, which goes to the host in the reporting operation's own buffer.
-TEST(ReadParamsTest, ReadsInOrderAndStopsAtFirstFailure) {
-    auto inst = makeInstance(Params{{"A", "1"}, {"C", "3"}});
-    std::string a = "-", b = "-", c = "-";
-    ErrorBuffer buffer;
-    EXPECT_FALSE(readParamsOrReport(&inst->block(), {{"A", &a}, {"B", &b}, {"C", &c}}, buffer));
-    EXPECT_EQ(inst->block().errorStatus, buffer.text());
-    EXPECT_EQ(a + "|" + b + "|" + c + " " + buffer.text(),
-              "1|-|- Unable to find variable or field \"B\" in the s-function parameters");
-    inst = makeInstance(Params{{"A", "1"}, {"B", ""}, {"C", "x y"}});
-    EXPECT_TRUE(readParamsOrReport(&inst->block(), {{"A", &a}, {"B", &b}, {"C", &c}}, buffer));
-    EXPECT_EQ(a + "|" + b + "|" + c + errorStatusOf(inst->block()), "1||x y");
 }
 
 TEST(FormatRecordTest, WholeRecordQuotedAndBareUnescapedNeverCut) {
@@ -186,39 +139,6 @@ TEST(FormatRecordTest, WholeRecordQuotedAndBareUnescapedNeverCut) {
               "        DeviceIndex   2\n"
               "\tVXLFile    \"a \"b\" c\"\n" +
                   tail);
-}
-
-TEST(SetupHelpers, ClosingSetupWithEachModesVariant) {
-    static int setterCalls = 0;
-    // clang-format off
-    using enum ModesField;
-    struct Row { ModesField modes; bool hasSetter; int setterCalls; uint32_t modesField; };
-    const Row rows[] = {  // size field 22 starts at 5
-        {Direct, true, 0, 0}, {SetterOnly, true, 1, 5}, {SetterOnly, false, 0, 5},
-        {SetterAndDirect, true, 1, 0}, {SetterAndDirect, false, 0, 0},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        auto inst = makeInstance(Params{});
-        HostBlock& S = inst->block();
-        std::fill_n(S.sizes, HB_SIZE_FIELD_COUNT, 9);
-        S.sizes[HB_SIZE_NUM_MODES] = 5;
-        // every other bit set, the bits the set-up clears set, the one it sets clear
-        S.sizes[HB_SIZE_FLAGS] = 0x7FF800 & ~HB_FLAG_SETUP_DONE;
-        S.sfcnParamAttributes[0] = S.sfcnParamAttributes[1] = HB_PARAM_TUNABLE | HB_PARAM_SIM_ONLY_TUNABLE;
-        S.setNumModes =
-            row.hasSetter ? +[](HostBlock*, int32_t value) { setterCalls += value == 0 ? 1 : 100; } : nullptr;
-        setterCalls = 0;
-        closingSetup(&S, {.iwork = 2, .rwork = 1, .pwork = 3}, row.modes);
-        std::vector<uint32_t> got{S.sfcnParamAttributes[0], S.sfcnParamAttributes[1]};
-        for (int field : {0, 1, 6, 8, 9, 10, 20, 22, 31, 23}) {  // 22 modes, 31 flags, 23 options
-            got.push_back(static_cast<uint32_t>(S.sizes[field]));
-        }
-        EXPECT_EQ(got, (std::vector<uint32_t>{
-                           HB_PARAM_NOT_TUNABLE, HB_PARAM_NOT_TUNABLE, 0, 0, 1, 2, 1, 3, 0, row.modesField,
-                           (0x7FF800u & ~unsigned{HB_FLAGS_CLEARED_BY_SETUP}), unsigned{HB_OPTIONS_BLOCK}}));
-        EXPECT_EQ(setterCalls, row.setterCalls);
-    }
 }
 
 const std::string kPairKind = "Invalid SSWRITE_VALUE_type passed to ssWriteQRXNameValuePair";

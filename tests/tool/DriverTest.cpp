@@ -40,16 +40,14 @@ TEST(Driver, RefusesWithAnErrorNamingTheProblem) {
         std::string module;
         std::string message;
     };
+    // clang-format off
     const Case cases[] = {
-        {{{"blocks", {{{"name", 3}}}}},
-         "check",
-         1,
-         KORLIX_MODULE_PATH,
-         "(json): blocks[0].name: must be a text"},
+        {{{"blocks", {{{"name", 3}}}}}, "check", 1, KORLIX_MODULE_PATH, "(json): blocks[0].name: must be a text"},
         {kOneBlock, "compile", 1, KORLIX_MODULE_PATH, "unknown command \"compile\""},
         {kOneBlock, "simulate", -1, KORLIX_MODULE_PATH, "steps: -1 is out of range"},
         {kOneBlock, "check", 1, "/nonexistent/module.so", "cannot load module '/nonexistent/module.so'"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         try {

@@ -46,11 +46,14 @@ class ModuleEntryTest : public korlix_test::HostFixture {
         }
         return std::nullopt;
     }
-    // A callback call for a host structure; answers the error status it left.
-    std::string callback(HostBlock& block, double flag) {
+    // A callback call for a host structure, the flag argument a row of one or two elements; answers the error
+    // status it left.
+    std::string callback(HostBlock& block, double flag, std::optional<double> second = {}) {
         block.errorStatus = nullptr;
         std::array<zvArray*, 2> left{nullptr, reinterpret_cast<zvArray*>(&block)};
-        ArrayPtr empty(zvCreateDoubleMatrix(0, 0, zvREAL)), flagArg(zvCreateDoubleScalar(flag));
+        ArrayPtr empty(zvCreateDoubleMatrix(0, 0, zvREAL)),
+            flagArg(zvCreateDoubleMatrix(1, second ? 2 : 1, zvREAL));
+        zvGetPr(flagArg.get())[0] = flag, zvGetPr(flagArg.get())[second ? 1 : 0] = second.value_or(flag);
         call(-1, left.data(), {empty.get(), empty.get(), empty.get(), flagArg.get()});
         return block.errorStatus != nullptr ? block.errorStatus : "(none)";
     }
@@ -159,6 +162,8 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     for (double flag : {kStart, kQrx, kTimes, kOutputs, kTerminate}) {
         EXPECT_EQ(callback(registered.block(), flag), "(none)") << flag;
     }
+    EXPECT_EQ(callback(registered.block(), kTerminate, -1e12), "(none)")
+        << "only the first element is the flag";
     // mdlStart replaces the option word even when it finds no object.
     EXPECT_EQ(static_cast<uint32_t>(registered.block().sizes[HB_SIZE_OPTIONS]), unsigned{HB_OPTION_STARTED});
     // A host may call the registered callbacks through their slots instead: the same answers.

@@ -9,16 +9,6 @@
 
 namespace korlix_test {
 
-// clang-format off
-const char* const kCfg = "KORLIXConfig";         const char* const kCommit = "KORLIXCommitFrame";
-const char* const kPoc = "KORLIXPOCStatus";      const char* const kCycle = "ReadCycleCount";
-const char* const kNet = "KORLIXStartStopNetwork"; const char* const kInject = "ErrorInjection";
-const char* const kSR = "KORLIXSignalRead";      const char* const kSW = "KORLIXSignalWrite";
-const char* const kFR = "ReadFrameSignals";      const char* const kFW = "WriteFrameSignals";
-const char* const kRP = "FlexRayReadPDU";        const char* const kWP = "FlexRayWritePDU";
-const char* const kPack = "FlexRayPackPDU";      const char* const kUnpack = "FlexRayUnpackPDU";
-// clang-format on
-
 // A group of cases from a case file under tests/blocks.
 inline Json caseGroup(const std::string& file, const std::string& group) {
     return readSourceJson("tests/blocks/" + file).at(group);

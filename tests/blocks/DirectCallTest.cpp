@@ -27,30 +27,19 @@ void recordSetter(HostBlock* /*block*/, int32_t value) {
     setterCalls.push_back(value);
 }
 
-// Size field 22 goes through the host's setter (when it has one), directly, or both, as each class does it.
+// Size field 22 goes through the host's setter (when it has one), directly, or both, as each class does it;
+// rows of setup_cases.json, with size field 22 at 7 before the set-up.
 TEST(BlockState, ModesField) {
-    // mask, changed fields, setter offered, setter calls, size field 22
-    using Row = std::tuple<const char*, Json, bool, std::vector<int32_t>, int32_t>;
-    const Json none = Json::object();
-    // clang-format off
-    const std::vector<Row> rows = {
-        {kCycle, none, true, {0}, 7},   {kCycle, none, false, {}, 7},   {kPoc, none, true, {}, 0},
-        {kNet, none, true, {}, 0},      {kInject, none, true, {0}, 0},  {kInject, none, false, {}, 0},
-        {kRP, none, true, {0}, 0},      {kRP, none, false, {}, 0},      {kRP, {{"PduLabel", "<>"}}, true, {}, 7},
-        {kWP, none, true, {0}, 0},      {kWP, {{"PduLength", ""}}, true, {}, 7},  {kPack, none, true, {}, 0},
-        {kUnpack, none, true, {}, 0},   {"KORLIXSignalRead", none, true, {}, 7},
-    };
-    // clang-format on
-    for (const auto& [mask, set, setter, calls, modes] : rows) {
-        SCOPED_TRACE(testing::Message() << mask << " " << set.dump() << " setter " << setter);
-        quonix::BlockInstance inst = hostBlock(mask, set);
+    for (const Json& row : caseGroup("setup_cases.json", "modes field")) {
+        SCOPED_TRACE(row.dump());
+        quonix::BlockInstance inst = hostBlock(row["mask"], row.value("set", Json::object()));
         HostBlock& b = inst.block();
-        b.setNumModes = setter ? &recordSetter : nullptr;
+        b.setNumModes = row["setter"] ? &recordSetter : nullptr;
         b.sizes[HB_SIZE_NUM_MODES] = 7;
         setterCalls.clear();
-        korlix::makeBlockForMaskType(mask)->initializeSizes(&b);
-        EXPECT_EQ(setterCalls, calls);
-        EXPECT_EQ(b.sizes[HB_SIZE_NUM_MODES], modes);
+        korlix::makeBlockForMaskType(row["mask"])->initializeSizes(&b);
+        EXPECT_EQ(setterCalls, row["setterCalls"].get<std::vector<int32_t>>());
+        EXPECT_EQ(b.sizes[HB_SIZE_NUM_MODES], row["modesAfter"]);
     }
 }
 
@@ -72,11 +61,11 @@ TEST(BlockState, ErrorInjectionCountAndListSurviveFailedSetUps) {
     auto block = korlix::makeErrorInjection();
     for (const auto& [set, error, count, settings] : steps) {
         SCOPED_TRACE(set.dump());
-        quonix::BlockInstance inst = hostBlock(kInject, set);
+        quonix::BlockInstance inst = hostBlock("ErrorInjection", set);
         block->initializeSizes(&inst.block());
         EXPECT_EQ(status(inst.block()), error);
         // The record goes through a block with its work element registered, as after a full set-up.
-        quonix::BlockInstance out = hostBlock(kInject);
+        quonix::BlockInstance out = hostBlock("ErrorInjection");
         korlix::setSizeField(&out.block(), HB_SIZE_NUM_IWORK, 1);
         out.beginRecordCapture();
         block->writeQRXRecord(&out.block());

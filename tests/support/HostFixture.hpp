@@ -108,16 +108,6 @@ class HostFixture : public ::testing::Test {
         inst.callback(module_->entry(), HB_CALL_QRX);
         return inst.record();
     }
-    // The texts of the record calls, in order (pairs are skipped).
-    static std::vector<std::string> recordTexts(const quonix::BlockInstance& inst) {
-        std::vector<std::string> texts;
-        for (const auto& entry : inst.record()) {
-            if (entry.contains("text")) {
-                texts.push_back(entry["text"].get<std::string>());
-            }
-        }
-        return texts;
-    }
     static std::string errorText(const quonix::BlockInstance& inst) { return inst.error().value_or(""); }
 
     quonix::Model model_{"test_model"};

@@ -164,6 +164,11 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     }
     EXPECT_EQ(callback(registered.block(), kTerminate, -1e12), "(none)")
         << "only the first element is the flag";
+    std::array<zvArray*, 2> left{nullptr, reinterpret_cast<zvArray*>(&registered.block())};
+    ArrayPtr terminate(zvCreateDoubleScalar(kTerminate));
+    const zvArray* right[] = {nullptr, nullptr, nullptr, terminate.get()};
+    module_->entry()(-1, left.data(), 3, right);  // a flag beyond the count given is no flag
+    EXPECT_STREQ(registered.block().errorStatus, "Invalid flag encountered in tarvel");
     // mdlStart replaces the option word even when it finds no object.
     EXPECT_EQ(static_cast<uint32_t>(registered.block().sizes[HB_SIZE_OPTIONS]), unsigned{HB_OPTION_STARTED});
     // A host may call the registered callbacks through their slots instead: the same answers.
@@ -291,7 +296,7 @@ TEST_F(ModuleEntryTest, CommandLineCallBuildsABareStructure) {
     std::shared_ptr<void> restore(nullptr, [this](void*) { quonix::setModelQueries(&model_); });
     ProbeLog& log = addProbe("bare", kProbeNegativeSizes, 0.0);
     std::vector<double> expected(38, 0.0);
-    expected[5] = -1, expected[6] = 1, expected[15] = 4294967295.0;  // -1 in a signed and an unsigned field
+    expected[5] = -1, expected[6] = 1, expected[15] = expected[18] = 4294967295.0;  // -1: signed, unsigned
     expected[19] = 5200229, expected[23] = 0x80002000;  // the version; the option word with 0x2000, unsigned
     ArrayPtr e(zvCreateDoubleMatrix(0, 0, zvREAL)), flag(zvCreateDoubleScalar(0));
     std::vector<const zvArray*> right{e.get(), e.get(), e.get(), flag.get(), flag.get(), e.get()};

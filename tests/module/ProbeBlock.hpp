@@ -14,8 +14,8 @@ struct ProbeLog {
     HostBlock* lastBlock = nullptr;      // the structure of the last initializeSizes
 };
 
-// kProbeThrows: initializeSizes throws; kProbeNegativeSizes: it writes -1 into size fields 5 and 15 and bit
-// 31 alone into the option word.
+// kProbeThrows: initializeSizes throws; kProbeNegativeSizes: it writes -1 into size fields 5, 15 and 18 (the
+// first and last of those passed back unsigned) and bit 31 alone into the option word.
 enum ProbeBehaviour { kProbeQuiet, kProbeThrows, kProbeNegativeSizes };
 
 class ProbeBlock : public korlix::BaseFcn {
@@ -29,7 +29,7 @@ class ProbeBlock : public korlix::BaseFcn {
             throw std::runtime_error("probe failure");
         }
         if (how_ == kProbeNegativeSizes) {
-            S->sizes[5] = S->sizes[15] = -1;
+            S->sizes[5] = S->sizes[15] = S->sizes[18] = -1;
             S->sizes[HB_SIZE_OPTIONS] = INT32_MIN;
         }
     }

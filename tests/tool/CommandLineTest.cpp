@@ -182,6 +182,10 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
     EXPECT_NE(all.err.find(broken + ": blocks[0].nme: unknown key; did you mean \"name\"?"),
               std::string::npos)
         << all.err;
+    // Without --json each model's report is printed in turn.
+    const std::string text = run("validate " + warned + " " + failing + " --module " KORLIX_MODULE_PATH).out;
+    EXPECT_NE(text.find("1 blocks, 1 with an error\n", text.find("model failing\n")), std::string::npos)
+        << text;
     // A single command gives its problems as JSON too.
     const korlix_test::ToolRun one = run("check " + broken + real);
     EXPECT_EQ(one.code, 2);

@@ -106,6 +106,9 @@ def main():
             expect(all(int(ty) == int(y1) + 4 and int(tx) == (int(x1) - 2 if side == "in" else int(x2) + 2)
                        for x1, y1, x2, tx, ty, side in stubs), f"{model}: each port label beside its stub")
             labelled += len(stubs)
+            rows = sorted({int(y) for y in re.findall(r'<g transform="translate\(\d+,(\d+)\)">',
+                                                      (pathlib.Path(work) / "out.html").read_text())})
+            expect(rows[:1] == [10], f"{model}: the diagram's first row at its top margin, not {rows[:1]}")
             dom = rendered(pathlib.Path(work) / "out.html")
             if dom is not None:
                 expect(f"<title>KORLIX model {model_file.get('model', '')}</title>" in dom, f"{model}: title in the browser")

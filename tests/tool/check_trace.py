@@ -25,9 +25,11 @@ def trace(tool, module, model, work, *extra):
 
 
 def check_nesting(events):
-    """Every slice ends where it began, in time order, and every host call lies inside a slice."""
+    """Every event names its process and thread; every slice ends where it began, in time order, and every host
+    call lies inside a slice."""
     open_slice, last = None, 0.0
     for e in events:
+        expect(isinstance(e.get("pid"), int) and isinstance(e.get("tid"), int), f"no process and thread: {e}")
         expect(e["ts"] >= last, f"time goes back at {e}")
         last = e["ts"]
         if e["ph"] == "B":

@@ -50,9 +50,8 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
     };
     std::vector<Case> cases = {
         {std::string("\x07\x00\xff\xfe{", 5), 0, build,
-         "m.json: not valid JSON at line 1, column 1: syntax error while parsing value - invalid literal; "
-         "last "
-         "read: '<U+0007>'"},
+         "m.json: not valid JSON at line 1, column 1: syntax error while parsing value - invalid "
+         "literal; last read: '<U+0007>'"},
         {std::string(100000, '[') + std::string(100000, ']'), 0, build,
          "m.json: " + deep + ": nested deeper than 64 levels"},
         {"", (64u << 20) + 1, build, "m.json: larger than 64 MiB; not a model file"},

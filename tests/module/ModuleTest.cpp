@@ -184,7 +184,9 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
         b.errorStatus = nullptr;
         ASSERT_NE(slot, nullptr) << flag;
         slot(&b);
-        EXPECT_EQ(b.errorStatus != nullptr ? b.errorStatus : "(none)", callback(b, flag)) << flag;
+        const std::string viaSlot =
+            b.errorStatus != nullptr ? b.errorStatus : "(none)";  // before the next call
+        EXPECT_EQ(viaSlot, callback(b, flag)) << flag;
     }
 }
 

@@ -195,23 +195,29 @@ TEST_F(Tool, ValidateReportsEveryModelWithItsWarnings) {
 }
 
 // Table columns line up by what a terminal shows, not by bytes: "Äbc" takes three columns, "名" and the small
-// comma "﹐" two, as does "🤀" (U+1F900), the first of its block; the combining U+036F none.
+// comma "﹐" two, as do U+1F900 and U+20000, the first of their blocks; the combining U+036F none.
 TEST_F(Tool, TableAlignsColumnsByDisplayWidth) {
     const std::string m =
         model("m.json", R"({"blocks": [{"name": "abc", "maskType": "X"}, {"name": "Äbc", "maskType": "X"},
-        {"name": "名", "maskType": "X"}, {"name": "﹐", "maskType": "X"}, {"name": "🤀", "maskType": "X"}, {"name": "e\u036f", "maskType": "X"}, {"name": "ab", "maskType": "X", "parameters": {"OnSizes": "out 1|oport 0 2 20"}}]})");
+        {"name": "名", "maskType": "X"}, {"name": "﹐", "maskType": "X"}, {"name": "🤀", "maskType": "X"}, {"name": "𠀀", "maskType": "X"}, {"name": "e\u036f", "maskType": "X"}, {"name": "ab", "maskType": "X", "parameters": {"OnSizes": "out 1|oport 0 2 20"}}]})");
     const korlix_test::ToolRun r = run("check " + m + kTestModule);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find(" id 20[2] "), std::string::npos) << r.out;  // a data type without a name
     std::vector<std::size_t>
         column;  // byte offset of the mask type per row, less the extra bytes of its name
-    for (const auto& [name, extra] : std::vector<std::pair<std::string, std::size_t>>{
-             {"abc", 0}, {"Äbc", 1}, {"名", 1}, {"﹐", 1}, {"🤀", 2}, {"e\u036f", 2}, {"ab", 0}}) {
+    for (const auto& [name, extra] : std::vector<std::pair<std::string, std::size_t>>{{"abc", 0},
+                                                                                      {"Äbc", 1},
+                                                                                      {"名", 1},
+                                                                                      {"﹐", 1},
+                                                                                      {"🤀", 2},
+                                                                                      {"𠀀", 2},
+                                                                                      {"e\u036f", 2},
+                                                                                      {"ab", 0}}) {
         const std::size_t row = r.out.find("\n" + name + " ");
         ASSERT_NE(row, std::string::npos) << name;
         column.push_back(r.out.find(" X ", row) - row - extra);
     }
-    EXPECT_EQ(column, std::vector<std::size_t>(7, column[0]));
+    EXPECT_EQ(column, std::vector<std::size_t>(8, column[0]));
 }
 
 }  // namespace

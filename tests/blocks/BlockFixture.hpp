@@ -10,8 +10,8 @@
 namespace korlix_test {
 
 // A group of cases from a case file under tests/blocks.
-inline Json caseGroup(const std::string& file, const std::string& group) {
-    return readSourceJson("tests/blocks/" + file).at(group);
+inline const Json& caseGroup(const std::string& file, const std::string& group) {
+    return caseTable("tests/blocks/" + file, group);
 }
 
 // The block's ports as the report lists them, in short: the data type by name (by id where it has none), the

@@ -56,8 +56,7 @@ TEST(HostileInput, RefusedWithoutTouchingAnything) {
          "m.json: " + deep + ": nested deeper than 64 levels"},
         {"", (64u << 20) + 1, build, "m.json: larger than 64 MiB; not a model file"},
     };
-    const korlix_test::Json file = korlix_test::readSourceJson("tests/hardening/refusals.json");
-    for (const auto& row : file["cases"]) {
+    for (const auto& row : korlix_test::caseTable("tests/hardening/refusals.json", "cases")) {
         cases.push_back({row.value("model", R"({"blocks": [{"name": "a", "maskType": "KORLIXConfig"}]})"), 0,
                          row["args"], row["error"]});
     }

@@ -15,11 +15,7 @@ namespace {
 using quonix::ArrayPtr;
 using Names = std::vector<std::string>;
 
-// A table of evaluator_cases.json.
-const korlix_test::Json& table(const char* name) {
-    static const korlix_test::Json file = korlix_test::readSourceJson("tests/host/evaluator_cases.json");
-    return file.at(name);
-}
+const char* const kCases = "tests/host/evaluator_cases.json";
 
 int put(const char* ws, const char* name, double value) {
     ArrayPtr a(zvCreateDoubleScalar(value));
@@ -101,7 +97,7 @@ TEST_F(Workspace, PutAndGetWorkOnCopiesAndRefuseBadArguments) {
 // workspaces after it, what "caller" reads as G1 and P, and whether the probe stored in "caller" lands in
 // "global".
 TEST_F(Workspace, GlobalDeclarationsAndClearForms) {
-    for (const auto& row : table("global declarations and clear forms")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "global declarations and clear forms")) {
         SCOPED_TRACE(row.dump());
         quonix::clearWorkspaces();
         put("global", "G1", 1);
@@ -131,7 +127,7 @@ TEST_F(Evaluator, ModelAssignsDistinctHandles) {
 // of config, gone and bare (KorLix_BlockHandle that of config as well), P holds 'MaskType', "caller" holds
 // M = 'old'.
 TEST_F(Evaluator, StatementListsAndTheirFailures) {
-    for (const auto& row : table("statement lists")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "statement lists")) {
         SCOPED_TRACE(row.dump());
         quonix::clearWorkspaces();
         put("global", "H", 1.0001);

@@ -14,11 +14,7 @@ using korlix_test::Params;
 using nlohmann::json;
 using namespace korlix_test::flags;
 
-// A table of protocol_cases.json, keys in the file's order.
-const korlix_test::Json& table(const char* name) {
-    static const korlix_test::Json file = korlix_test::readSourceJson("tests/host/protocol_cases.json");
-    return file.at(name);
-}
+const char* const kCases = "tests/host/protocol_cases.json";
 
 class Protocol : public korlix_test::HostFixture {
   protected:
@@ -56,7 +52,7 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
               "get caller Missing|put caller T hi"},
              {"OnSampleTimes", "error stop"}},
             {kTimes, kOutputs});
-    const json expected = json::parse(table("trace of one block").dump());
+    const json expected = json::parse(korlix_test::caseTable(kCases, "trace of one block").dump());
     EXPECT_EQ(quonix::trace().events(), expected) << quonix::trace().events().dump(2);
     EXPECT_EQ(inst.error(), "stop");
 }
@@ -65,7 +61,7 @@ TEST_F(Protocol, TraceListsCallbacksAndHostCallsInOrder) {
 // texts as registration sees them. A row of protocol_cases.json gives the outcome as "ok" or
 // "CALLBACK 'ERROR'", followed by the port counts when there are any.
 TEST_F(Protocol, ErrorsSettingsDialogAndPortLimits) {
-    for (const auto& row : table("errors, settings, dialog and port limits")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "errors, settings, dialog and port limits")) {
         SCOPED_TRACE(row.dump());
         const auto given = row.value("settings", korlix_test::Json::object());
         quonix::HostSettings settings;
@@ -108,7 +104,7 @@ TEST_F(Protocol, ReportAndSizeVectorShowWhatTheModuleLeft) {
              {"OnQRX", "text KORLIXSFunParameters {\\n      }\\n|pair 6 Width 6 1 1 1"}},
             {HB_CALL_INITIALIZE_SAMPLE_TIMES, HB_CALL_QRX}, 0.5);
     // Keys in reading order, nested objects too.
-    const nlohmann::ordered_json expected = table("report");
+    const nlohmann::ordered_json expected = korlix_test::caseTable(kCases, "report");
     EXPECT_EQ(inst.report().dump(2), expected.dump(2));
     // The size vector comes back from the registration call's result slot, with the version the module wrote.
     const std::vector<double>& sizes = inst.sizeVector();
@@ -175,7 +171,7 @@ TEST_F(Protocol, ModuleLoadErrorsNameThePathAndBareNamesLoadFromTheCurrentDirect
 // of the record file. A pair the host cannot read (no value in the row) is refused with the answer 0 and not
 // recorded.
 TEST_F(Protocol, RecordPairKindsAreReadAndRendered) {
-    for (const auto& row : table("record pair kinds")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "record pair kinds")) {
         const std::string action = row["action"];
         const quonix::BlockInstance& inst = run({{"OnQRX", action}}, {kQrx});
         const json pair = inst.record().empty() ? json() : inst.record().back()["pair"];

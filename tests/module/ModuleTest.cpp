@@ -24,11 +24,7 @@ const std::string kSelf = "ZUP level2 S-function \"korlix_qvblk\"";
 const std::string kUnknownType =
     "Unknown KORLIX system type found (must be \"wqm\", \"host\", \"opalrt\" or  \"kvd\")!";
 
-// A table of module_cases.json.
-const korlix_test::Json& table(const char* name) {
-    static const korlix_test::Json file = korlix_test::readSourceJson("tests/module/module_cases.json");
-    return file.at(name);
-}
+const char* const kCases = "tests/module/module_cases.json";
 
 class ModuleEntryTest : public korlix_test::HostFixture {
   protected:
@@ -143,7 +139,8 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     quonix::BlockInstance bare(*model_.find("b"), settings_);  // never registered: no callbacks
     quonix::BlockInstance& registered = initialize("b");       // callbacks set, but no block object
     for (HostBlock* block : {&bare.block(), &registered.block()}) {
-        for (const auto& row : table("callbacks the module does not expect")) {  // 112.9: truncated
+        for (const auto& row :
+             korlix_test::caseTable(kCases, "callbacks the module does not expect")) {  // 112.9: truncated
             EXPECT_EQ(callback(*block, row["flag"]), row["error"]) << row["flag"];
         }
         EXPECT_EQ(callback(*block, kVarHit),
@@ -167,6 +164,7 @@ TEST_F(ModuleEntryTest, CallbackFlags) {
     std::array<zvArray*, 2> left{nullptr, reinterpret_cast<zvArray*>(&registered.block())};
     ArrayPtr terminate(zvCreateDoubleScalar(kTerminate));
     const zvArray* right[] = {nullptr, nullptr, nullptr, terminate.get()};
+    registered.block().errorStatus = nullptr;
     module_->entry()(-1, left.data(), 3, right);  // a flag beyond the count given is no flag
     EXPECT_STREQ(registered.block().errorStatus, "Invalid flag encountered in tarvel");
     // mdlStart replaces the option word even when it finds no object.
@@ -385,7 +383,7 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
             EXPECT_EQ(e["value"], handle_);
         }
     }
-    EXPECT_EQ(lines, table("calls of the three queries").get<Calls>());
+    EXPECT_EQ(lines, korlix_test::caseTable(kCases, "calls of the three queries").get<Calls>());
     EXPECT_EQ(leftovers(), Calls{});
     EXPECT_EQ(logs_[0].destroyed, 0);
     model_.find("b")->maskType = std::nullopt;
@@ -397,7 +395,7 @@ TEST_F(ModuleWorkspaceTest, ProtocolOfEachQuery) {
 // Rows of module_cases.json: the answer of korlix_get_execsys2 (null: no such function) and the execution
 // system, code and error the query gives.
 TEST_F(ModuleWorkspaceTest, ExecutionSystemAnswers) {
-    for (const auto& row : table("execution system answers")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "execution system answers")) {
         const auto& answer = row["answer"];
         model_.find("b")->executionSystem =
             answer.is_null() ? std::optional<ExecSysAnswer>()

@@ -50,21 +50,21 @@ TEST(ParamLookup, ReadsFieldTextOrReportsMissingField) {
 // Rows of conversion_cases.json. Numbers are read up to the first character that cannot continue them; data
 // type names split at blanks only. A refused number leaves the value alone.
 TEST(TextConversion, AtTheirLimits) {
-    const Json file = readSourceJson("tests/services/conversion_cases.json");
-    for (const auto& row : file["uint32"]) {
+    const std::string file = "tests/services/conversion_cases.json";
+    for (const auto& row : caseTable(file, "uint32")) {
         uint32_t value = 777;
         std::string error = "stale";
         stringToUint32(row["text"], value, error);
         EXPECT_EQ(error.empty() ? std::to_string(value) : error + (value == 777 ? "" : "!"), row["result"]);
     }
-    for (const auto& row : file["uint32 lists"]) {
+    for (const auto& row : caseTable(file, "uint32 lists")) {
         std::vector<uint32_t> values{9};
         std::string error = "stale";
         stringToUint32Vector(row["text"], values, error);
         EXPECT_EQ(values, row["values"].get<std::vector<uint32_t>>()) << row["text"];
         EXPECT_EQ(error, row.value("error", "")) << row["text"];
     }
-    for (const auto& row : file["data type lists"]) {
+    for (const auto& row : caseTable(file, "data type lists")) {
         std::vector<int32_t> ids{99};
         std::string error = "stale";
         parseDataTypeList(row["text"], ids, error);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -35,6 +36,16 @@ inline Params paramsFrom(const Json& dialog) {
         params.emplace_back(name, text.is_null() ? kNoText : text.get<std::string>());
     }
     return params;
+}
+
+// The table `name` of a case file of the source tree, the file read once per test program.
+inline const Json& caseTable(const std::string& path, const std::string& name) {
+    static std::map<std::string, Json> files;
+    auto [file, added] = files.try_emplace(path);
+    if (added) {
+        file->second = readSourceJson(path);
+    }
+    return file->second.at(name);
 }
 
 inline const Json& dialogFile() {

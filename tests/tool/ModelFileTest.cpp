@@ -11,11 +11,7 @@
 
 namespace {
 
-// A table of model_file_cases.json.
-const korlix_test::Json& table(const char* name) {
-    static const korlix_test::Json file = korlix_test::readSourceJson("tests/tool/model_file_cases.json");
-    return file.at(name);
-}
+const char* const kCases = "tests/tool/model_file_cases.json";
 
 // "path: message" per line, for a list of problems or warnings.
 std::string lines(const std::vector<korlix_host::Diagnostic>& list) {
@@ -60,7 +56,7 @@ TEST(ModelFile, RefusesBadFilesNamingThePlace) {
         {std::string("\x7f\x45\x4c\x46\x00", 5), syntax(1, 1, "invalid literal; last read: '<U+007F>'")},
         {"{\"model\": \xff}", syntax(1, 11, "invalid literal; last read: '\"model\": <U+00FF>'")},
         {deep, path + ": nested deeper than 64 levels"}};
-    for (const auto& row : table("refusals")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "refusals")) {
         cases.emplace_back(row["content"], row["error"]);
     }
     for (const auto& [content, message] : cases) {
@@ -103,7 +99,7 @@ std::string summary(const korlix_host::ModelDescription& m) {
 // text; a partial executionSystem keeps the defaults of the keys it leaves out; a simulate step without
 // "steps" runs 10.
 TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
-    for (const auto& row : table("accepted")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "accepted")) {
         EXPECT_EQ(summary(korlix_host::parseModel(row["file"], row["content"].get<std::string>())),
                   row["summary"]);
     }
@@ -111,7 +107,7 @@ TEST(ModelFile, FillsDefaultsAndReadsFieldsSystemsAndSteps) {
 
 // What the loader lets pass but warns about, each at its place and for its block.
 TEST(ModelFile, WarnsAboutLikelyMistakes) {
-    for (const auto& row : table("warnings")) {
+    for (const auto& row : korlix_test::caseTable(kCases, "warnings")) {
         const auto model = korlix_host::parseModel("m.json", row["content"].get<std::string>());
         EXPECT_EQ(lines(model.warnings), row["warnings"]) << row["content"];
         for (const auto& w : model.warnings) {
